@@ -1,0 +1,34 @@
+#pragma once
+#include <chrono>
+#include <cstdint>
+#include <functional>
+
+#include "platform/export.h"
+
+// The one clock of the process. With a real camera it is the steady clock. With a
+// simulated camera every device duration is scaled by CORVALIS_SIM_TIMESCALE
+// (1 real time, 0.01 a hundred times faster, 0 no waiting): a wait of d ms really
+// lasts d * scale ms, and the tick count advances by the full d, so tick
+// differences compare the same as they would at the telescope.
+namespace corvalis::platform::clock {
+
+// Milliseconds since an arbitrary start, in device time; wraps like a 32-bit tick count.
+CORVALIS_PLATFORM_API std::uint32_t tickCount();
+
+// A device sleep (the camera's settle times), scaled by the time scale.
+CORVALIS_PLATFORM_API void sleepMs(std::uint32_t ms);
+
+// A scaled wait of `deviceMicros` of device time. `wait` is given the real duration
+// and returns true when it waited all of it, false when it was interrupted (a
+// cancelled read); without `wait` the thread sleeps. Tick counts advance by the full
+// device time only for a completed wait.
+CORVALIS_PLATFORM_API void waitScaled(double deviceMicros,
+                                      const std::function<bool(std::chrono::microseconds)>& wait);
+
+// The factor on every device duration; 1 unless a simulated camera is in use.
+CORVALIS_PLATFORM_API double timeScale();
+
+// Sets the time scale (tests; the simulator sets it from CORVALIS_SIM_TIMESCALE).
+CORVALIS_PLATFORM_API void setTimeScale(double scale);
+
+}  // namespace corvalis::platform::clock
