@@ -1,0 +1,45 @@
+#include "usb_channel.h"
+
+namespace usb = corvalis::platform::usb;
+
+namespace ostra {
+
+UsbChannel::~UsbChannel() { close(); }
+
+bool UsbChannel::open() {
+    if (isOpen()) return true;
+    adopt(usb::openDevice(kVendor, kProduct));
+    return isOpen();
+}
+
+void UsbChannel::adopt(std::unique_ptr<usb::Device> device) {
+    close();
+    device_ = std::move(device);
+    if (device_) devicePath_ = device_->info().devicePath();
+}
+
+bool UsbChannel::isOpen() const { return device_ != nullptr && device_->isOpen(); }
+
+std::size_t UsbChannel::read(std::span<std::uint8_t> buffer, std::size_t length) {
+    if (!isOpen()) return 0;
+    const std::size_t request = requestSize(length);
+    if (buffer.size() < request) return 0;
+    return device_->bulkRead(buffer.data(), request);
+}
+
+void UsbChannel::cancelRead() {
+    if (device_) device_->cancelRead();
+}
+
+int UsbChannel::vendorRequest(const VendorRequest& request) {
+    if (!isOpen()) return -1;
+    return device_->vendorRequest(usb::makeVendorRequest(request.request, request.value, request.index));
+}
+
+void UsbChannel::close() {
+    if (device_) device_->close();
+    device_.reset();
+    devicePath_.clear();
+}
+
+}  // namespace ostra
