@@ -1,6 +1,7 @@
 #include "color_processor.h"
 
 #include "bayer_demosaic.h"
+#include "vector_clones.h"
 
 #include <algorithm>
 #include <bit>
@@ -8,6 +9,7 @@
 #include <cstring>
 #include <new>
 #include <thread>
+#include <type_traits>
 
 namespace ostra {
 
@@ -21,7 +23,10 @@ struct ColorProcessor<Sample>::Rows {
     Sample* plane[3][3];  // [slot][channel]
     int tag[3];
     Sample* smoothedGreen;
+    Sample* blue;     // blue and red after the saturation step
+    Sample* red;
     Sample* picture;  // one mapped row, W pixels of 3 samples, picture order
+    Sample* evenColumns;
 
     Rows(Sample* store, int width) {
         for (int s = 0; s < 3; ++s) {
@@ -29,9 +34,13 @@ struct ColorProcessor<Sample>::Rows {
             tag[s] = -1;
         }
         smoothedGreen = store + 9 * width;
-        picture = store + 10 * width;
+        blue = store + 10 * width;
+        red = store + 11 * width;
+        picture = store + 12 * width;
+        evenColumns = store + 15 * width;
+        columnMask(evenColumns, width);
     }
-    static std::size_t samples(int width) { return static_cast<std::size_t>(width) * 13; }
+    static std::size_t samples(int width) { return static_cast<std::size_t>(width) * 16; }
 };
 
 template <typename Sample>
@@ -150,7 +159,7 @@ void ColorProcessor<Sample>::measureWhiteBalance(const Sample* mosaic, const Fra
     // Every fifth pixel of the mirrored picture in memory order: pixel m * W + c.
     for (int m = 0; m < h; ++m) {
         const int d = layout.rotate180 ? h - 1 - m : m;
-        demosaicRow(mosaic, w, h, d, patternCode_, b, g, r);
+        demosaicRow(mosaic, w, h, d, patternCode_, rows.evenColumns, b, g, r);
         const int first = static_cast<int>((5 - (static_cast<std::int64_t>(m) * w) % 5) % 5);
         for (int c = first; c < w; c += 5) {
             const int dc = flip ? w - 1 - c : c;
@@ -172,45 +181,97 @@ void ColorProcessor<Sample>::measureWhiteBalance(const Sample* mosaic, const Fra
 
 namespace {
 
-// Tone, white balance and saturation of one row through the tables. Reads the planes
-// in mosaic column order and writes picture order (reversed when `flip`).
-template <typename Sample, bool kFlip>
-void mapRow(const Sample* b, const Sample* g, const Sample* r, Sample* out, int w,
-            const Sample* tb, const Sample* tg, const Sample* tr, std::int32_t saturation) {
-    constexpr int kMax = std::numeric_limits<Sample>::max();
-    if (saturation == 0) {
-        // Monochrome: the three tables are equal at saturation 0.
-        for (int c = 0; c < w; ++c) {
-            const int dc = kFlip ? w - 1 - c : c;
-            const float y = 0.114f * static_cast<float>(tr[b[dc]]) + 0.587f * static_cast<float>(tg[g[dc]]) +
-                            0.299f * static_cast<float>(tb[r[dc]]);
-            const Sample v = static_cast<Sample>(std::min(static_cast<int>(y), kMax));
-            out[3 * c] = v;
-            out[3 * c + 1] = v;
-            out[3 * c + 2] = v;
-        }
-        return;
+// Green smoothing of one row: the green of every other column in lo..hi (those of
+// lo's parity) becomes the mean of its four neighbours' greens, read from the rows
+// as they were before smoothing.
+template <typename Sample>
+OSTRA_VECTOR_CLONES void smoothGreens(const Sample* __restrict up, const Sample* __restrict cur, const Sample* __restrict down,
+                  const Sample* __restrict evenColumns, int lo, int hi, Sample* __restrict out) {
+    using Sum = std::conditional_t<sizeof(Sample) == 1, std::uint16_t, std::uint32_t>;
+    const Sample flipMask = (lo & 1) == 0 ? Sample(0) : Sample(~Sample(0));
+    for (int c = lo; c <= hi; ++c) {
+        const Sample mean = static_cast<Sample>((Sum(up[c]) + down[c] + cur[c - 1] + cur[c + 1]) >> 2);
+        const Sample m = static_cast<Sample>(evenColumns[c] ^ flipMask);
+        out[c] = static_cast<Sample>((mean & m) | (cur[c] & Sample(~m)));
     }
+}
+
+// Saturation about green of one row: blue and red move away from (or toward) the
+// pixel's green by the 16.16 factor, in integers for 8-bit samples and in single
+// precision for 16-bit ones, clamped to the sample range.
+template <typename Sample>
+OSTRA_VECTOR_CLONES void saturateRow(const Sample* __restrict b, const Sample* __restrict g, const Sample* __restrict r,
+                 Sample* __restrict outB, Sample* __restrict outR, int w, std::int32_t saturation) {
+    constexpr int kMax = std::numeric_limits<Sample>::max();
+    if constexpr (sizeof(Sample) == 1) {
+        for (int c = 0; c < w; ++c) {
+            const int G = g[c];
+            outB[c] = static_cast<Sample>(std::clamp(G + (((b[c] - G) * saturation) >> 16), 0, kMax));
+            outR[c] = static_cast<Sample>(std::clamp(G + (((r[c] - G) * saturation) >> 16), 0, kMax));
+        }
+    } else {
+        constexpr float kScale = 1.0f / 65536.0f;
+        const float fs = static_cast<float>(saturation);
+        for (int c = 0; c < w; ++c) {
+            const int G = g[c];
+            const float fb = static_cast<float>(G) + static_cast<float>(b[c] - G) * fs * kScale;
+            const float fr = static_cast<float>(G) + static_cast<float>(r[c] - G) * fs * kScale;
+            outB[c] = static_cast<Sample>(std::clamp(fb, 0.0f, static_cast<float>(kMax)));
+            outR[c] = static_cast<Sample>(std::clamp(fr, 0.0f, static_cast<float>(kMax)));
+        }
+    }
+}
+
+// Tone and white balance through the tables: reads the planes in mosaic column
+// order and writes interleaved blue-green-red in picture order (reversed when
+// `kFlip`).
+template <typename Sample, bool kFlip>
+void lookUpRow(const Sample* __restrict b, const Sample* __restrict g, const Sample* __restrict r,
+               Sample* __restrict out, int w, const Sample* tb, const Sample* tg, const Sample* tr) {
+    int c = 0;
+    if constexpr (sizeof(Sample) == 1) {
+        // Eight pixels at a time: one load per plane, 24 bytes out in three words.
+        for (; c + 8 <= w; c += 8) {
+            const int at = kFlip ? w - c - 8 : c;
+            std::uint64_t bi, gi, ri;
+            std::memcpy(&bi, b + at, 8);
+            std::memcpy(&gi, g + at, 8);
+            std::memcpy(&ri, r + at, 8);
+            auto byteOf = [](std::uint64_t v, int k) { return static_cast<unsigned>((v >> (8 * (kFlip ? 7 - k : k))) & 0xFF); };
+            std::uint64_t px[8];
+            for (int k = 0; k < 8; ++k)
+                px[k] = std::uint64_t{tb[byteOf(bi, k)]} | std::uint64_t{tg[byteOf(gi, k)]} << 8 |
+                        std::uint64_t{tr[byteOf(ri, k)]} << 16;
+            const std::uint64_t w0 = px[0] | px[1] << 24 | px[2] << 48;
+            const std::uint64_t w1 = px[2] >> 16 | px[3] << 8 | px[4] << 32 | px[5] << 56;
+            const std::uint64_t w2 = px[5] >> 8 | px[6] << 16 | px[7] << 40;
+            std::memcpy(out + 3 * c, &w0, 8);
+            std::memcpy(out + 3 * c + 8, &w1, 8);
+            std::memcpy(out + 3 * c + 16, &w2, 8);
+        }
+    }
+    for (; c < w; ++c) {
+        const int dc = kFlip ? w - 1 - c : c;
+        out[3 * c] = tb[b[dc]];
+        out[3 * c + 1] = tg[g[dc]];
+        out[3 * c + 2] = tr[r[dc]];
+    }
+}
+
+// Monochrome (saturation 0, where the three tables are equal): one weighted value
+// written to all three channels.
+template <typename Sample, bool kFlip>
+void monochromeRow(const Sample* b, const Sample* g, const Sample* r, Sample* out, int w, const Sample* tb,
+                   const Sample* tg, const Sample* tr) {
+    constexpr int kMax = std::numeric_limits<Sample>::max();
     for (int c = 0; c < w; ++c) {
         const int dc = kFlip ? w - 1 - c : c;
-        const int G = g[dc];
-        int B, R;
-        if constexpr (sizeof(Sample) == 1) {
-            B = G + (((b[dc] - G) * saturation) >> 16);
-            R = G + (((r[dc] - G) * saturation) >> 16);
-        } else {
-            constexpr float kScale = 1.0f / 65536.0f;
-            const float fs = static_cast<float>(saturation);
-            float fb = static_cast<float>(G) + static_cast<float>(b[dc] - G) * fs * kScale;
-            float fr = static_cast<float>(G) + static_cast<float>(r[dc] - G) * fs * kScale;
-            B = static_cast<int>(std::clamp(fb, 0.0f, static_cast<float>(kMax)));
-            R = static_cast<int>(std::clamp(fr, 0.0f, static_cast<float>(kMax)));
-        }
-        B = std::clamp(B, 0, kMax);
-        R = std::clamp(R, 0, kMax);
-        out[3 * c] = tb[B];
-        out[3 * c + 1] = tg[G];
-        out[3 * c + 2] = tr[R];
+        const float y = 0.114f * static_cast<float>(tr[b[dc]]) + 0.587f * static_cast<float>(tg[g[dc]]) +
+                        0.299f * static_cast<float>(tb[r[dc]]);
+        const Sample v = static_cast<Sample>(std::min(static_cast<int>(y), kMax));
+        out[3 * c] = v;
+        out[3 * c + 1] = v;
+        out[3 * c + 2] = v;
     }
 }
 
@@ -263,7 +324,7 @@ void ColorProcessor<Sample>::processRows(const Sample* mosaic, Out* dst, const F
             const int dist = rows.tag[s] < 0 ? 1 << 30 : std::abs(rows.tag[s] - d);
             if (dist > far) far = dist, victim = s;
         }
-        demosaicRow(mosaic, w, h, d, patternCode_, rows.plane[victim][0], rows.plane[victim][1],
+        demosaicRow(mosaic, w, h, d, patternCode_, rows.evenColumns, rows.plane[victim][0], rows.plane[victim][1],
                     rows.plane[victim][2]);
         rows.tag[victim] = d;
         return victim;
@@ -285,14 +346,14 @@ void ColorProcessor<Sample>::processRows(const Sample* mosaic, Out* dst, const F
             const Sample* gu = rows.plane[su][1];
             const Sample* gd = rows.plane[sd][1];
             const Sample* gc = rows.plane[sc][1];
-            Sample* out = rows.smoothedGreen;
-            std::memcpy(out, gc, w * sizeof(Sample));
+            Sample* __restrict out = rows.smoothedGreen;
+            // The set's picture columns first..last (step 2) in mosaic columns.
             const int first = setA ? 1 : 2;
             const int last = setA ? aLastCol : bLastCol;
-            for (int c = first; c <= last; c += 2) {
-                const int dc = flip ? w - 1 - c : c;
-                out[dc] = static_cast<Sample>((gu[dc] + gd[dc] + gc[dc - 1] + gc[dc + 1]) >> 2);
-            }
+            const int lo = flip ? w - 1 - last : first;
+            const int hi = flip ? w - 1 - first : last;
+            std::memcpy(out, gc, w * sizeof(Sample));
+            smoothGreens(gu, gc, gd, rows.evenColumns, lo, hi, out);
             green = out;
         } else {
             green = rows.plane[cs][1];
@@ -303,10 +364,19 @@ void ColorProcessor<Sample>::processRows(const Sample* mosaic, Out* dst, const F
         Out* target = dst + dstRow * static_cast<std::size_t>(i);
         const bool direct = !halve && sizeof(Out) == sizeof(Sample);
         Sample* picture = direct ? reinterpret_cast<Sample*>(target) : rows.picture;
-        if (flip) {
-            mapRow<Sample, true>(b, green, r, picture, w, tb, tg, tr, saturation_);
+        if (saturation_ == 0) {
+            if (flip) {
+                monochromeRow<Sample, true>(b, green, r, picture, w, tb, tg, tr);
+            } else {
+                monochromeRow<Sample, false>(b, green, r, picture, w, tb, tg, tr);
+            }
         } else {
-            mapRow<Sample, false>(b, green, r, picture, w, tb, tg, tr, saturation_);
+            saturateRow(b, green, r, rows.blue, rows.red, w, saturation_);
+            if (flip) {
+                lookUpRow<Sample, true>(rows.blue, green, rows.red, picture, w, tb, tg, tr);
+            } else {
+                lookUpRow<Sample, false>(rows.blue, green, rows.red, picture, w, tb, tg, tr);
+            }
         }
         if (!direct) emitRow<Sample, Out>(picture, target, w, halve);
     }

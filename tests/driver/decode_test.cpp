@@ -33,10 +33,11 @@ std::ostream& operator<<(std::ostream& os, const Bgr& p) { return os << "(" << p
 
 template <typename Sample>
 std::vector<Bgr> demosaicAll(const std::vector<Sample>& mosaic, int w, int h, int code = 6) {
-    std::vector<Sample> b(w), g(w), r(w);
+    std::vector<Sample> b(w), g(w), r(w), even(w);
+    columnMask(even.data(), w);
     std::vector<Bgr> out;
     for (int row = 0; row < h; ++row) {
-        demosaicRow(mosaic.data(), w, h, row, code, b.data(), g.data(), r.data());
+        demosaicRow(mosaic.data(), w, h, row, code, even.data(), b.data(), g.data(), r.data());
         for (int c = 0; c < w; ++c) out.push_back({b[c], g[c], r[c]});
     }
     return out;
