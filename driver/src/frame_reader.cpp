@@ -1,0 +1,70 @@
+#include "frame_reader.h"
+
+#include <algorithm>
+#include <new>
+#include <span>
+
+#include "frame_builder.h"
+#include "platform/clock.h"
+
+namespace ostra {
+
+namespace clock = corvalis::platform::clock;
+
+FrameReader::FrameReader(SensorDevice& device) : device_(device) {}
+
+std::size_t FrameReader::maxFrameBytes() {
+    std::size_t most = 0;
+    for (const ModeGeometry& g : modeTable()) most = std::max(most, builtFrameBytes(g, 2));
+    return most;
+}
+
+bool FrameReader::allocate() {
+    std::size_t most = 0;
+    for (const ModeGeometry& g : modeTable()) most = std::max(most, readRequestBytes(g, 2));
+    try {
+        buffer_.assign(most, 0);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
+
+int FrameReader::read(std::uint8_t* target, int& bytesPerSample) {
+    SensorState& state = device_.state();
+    if (device_.busy() || buffer_.empty()) return kNoFrame;
+    const int bps = state.dataWidth;
+    const ModeGeometry g = device_.geometry();
+    const int speed = state.frameSpeed;
+
+    state.readStartTick = clock::tickCount();
+    state.commands->run(kSlotStartFrame, state);
+    const std::size_t raw = rawFrameBytes(g, bps);
+    const std::size_t length = (raw / 512 + 1) * 512;
+    const std::size_t got = device_.channel().read(std::span(buffer_.data(), buffer_.size()), length);
+    if (got == 0) return kNoFrame;
+    state.readEndTick = clock::tickCount();
+
+    const std::uint32_t took = state.readEndTick - state.readStartTick;
+    if (device_.discardNextFrame() && took <= kDiscardExemptMs) {
+        device_.setDiscardNextFrame(false);
+        return kNoFrame;
+    }
+
+    // A read shorter than header and frame would build the frame partly from an
+    // earlier read's bytes; it fails the check like a torn frame.
+    const bool header = speed != 4;
+    const std::size_t needed = raw + (header ? kFrameHeaderBytes : 0);
+    int result;
+    if (got < needed || !frameIntact(buffer_.data(), got, speed)) {
+        state.commands->run(kSlotStartFrame, state);
+        result = kFailedCheck;
+    } else {
+        buildFrame(g, bps, header, buffer_.data(), target);
+        bytesPerSample = bps;
+        result = kDelivered;
+    }
+    return device_.busy() ? kNoFrame : result;
+}
+
+}  // namespace ostra

@@ -1,0 +1,42 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "sensor_device.h"
+
+namespace ostra {
+
+// One frame read: start a frame, read it in one bulk transfer, check it and build the
+// caller's frame (de-interlaced, cropped, binned). The read buffer is sized once for
+// the largest read-out, so a read allocates nothing.
+class FrameReader {
+public:
+    static constexpr int kDelivered = 1;
+    static constexpr int kFailedCheck = 0;
+    static constexpr int kNoFrame = -3;
+    // A read of a long exposure is accepted even right after a data-width change.
+    static constexpr std::uint32_t kDiscardExemptMs = 2000;
+
+    explicit FrameReader(SensorDevice& device);
+    // False when the read buffer cannot be allocated.
+    bool allocate();
+
+    // Reads one frame into `target`, which holds at least maxFrameBytes(); writes the
+    // bytes per sample of the frame. 1 delivered, 0 failed its check (target not
+    // written; a fresh frame is started), -3 no frame (sensor busy, nothing read,
+    // or discarded after a data-width change).
+    int read(std::uint8_t* target, int& bytesPerSample);
+
+    // Ends a read waiting on another thread.
+    void cancel() { device_.channel().cancelRead(); }
+
+    // Room for the largest frame a read can deliver (mode 0, 16-bit).
+    static std::size_t maxFrameBytes();
+
+private:
+    SensorDevice& device_;
+    std::vector<std::uint8_t> buffer_;
+};
+
+}  // namespace ostra
