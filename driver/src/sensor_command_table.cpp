@@ -9,7 +9,9 @@ namespace clk = corvalis::platform::clock;
 
 namespace ostra {
 
-int exposureStep(int mode) { return mode == 1 ? 651 : 1155; }
+int exposureStep(int mode) {
+    return mode == 1 ? 651 : 1155;
+}
 
 ExposureSplit splitExposure(std::uint32_t rows, int mode) {
     const std::uint32_t step = static_cast<std::uint32_t>(exposureStep(mode));
@@ -46,7 +48,9 @@ std::uint16_t wireValue(int value, int low, int high) {
 
 void initialise(SensorState&) {}
 
-void fillModeTable(SensorState& state) { state.modeTable = &modeTable(); }
+void fillModeTable(SensorState& state) {
+    state.modeTable = &modeTable();
+}
 
 void reset(SensorState& state) {
     send(state, kRequestReset, 0, 0);
@@ -58,7 +62,9 @@ void stopRestart(SensorState& state) {
     clk::sleepMs(50);
 }
 
-void startFrame(SensorState& state) { send(state, kRequestStartFrame, 0, 0); }
+void startFrame(SensorState& state) {
+    send(state, kRequestStartFrame, 0, 0);
+}
 
 void selectMode(SensorState& state) {
     send(state, kRequestSelectMode, state.mode == 1 ? 0xC0 : 0xC1, 0);
@@ -67,7 +73,8 @@ void selectMode(SensorState& state) {
 }
 
 void sendAnalogueGain(SensorState& state) {
-    send(state, kRequestRegister, wireValue(state.analogueGain, 0, kMaxAnalogueGain), kRegisterAnalogueGain);
+    send(state, kRequestRegister, wireValue(state.analogueGain, 0, kMaxAnalogueGain),
+         kRegisterAnalogueGain);
 }
 
 void sendExposure(SensorState& state) {
@@ -91,32 +98,35 @@ void sendLongExposurePower(SensorState& state) {
 }
 
 // No setting switches this output on, so the slot can only send "off".
-void sendAuxiliaryOutput(SensorState& state) { send(state, kRequestAuxiliaryOutput, 0x00, 0); }
+void sendAuxiliaryOutput(SensorState& state) {
+    send(state, kRequestAuxiliaryOutput, 0x00, 0);
+}
 
 void sendBlackLevel(SensorState& state) {
-    send(state, kRequestRegister, static_cast<std::uint16_t>(wireValue(state.blackLevel, 0, kMaxBlackLevel) * 256),
+    send(state, kRequestRegister,
+         static_cast<std::uint16_t>(wireValue(state.blackLevel, 0, kMaxBlackLevel) * 256),
          kRegisterBlackLevel);
 }
 
 SensorCommandTable makeTable() {
     SensorCommandTable table;
     table.operations = {
-        initialise,            // 0
-        fillModeTable,         // 1
-        reset,                 // 2
-        stopRestart,           // 3
-        nullptr,               // 4
-        selectMode,            // 5
-        nullptr,               // 6
-        sendAnalogueGain,      // 7
-        nullptr,               // 8
-        sendExposure,          // 9
-        sendFrameSpeed,        // 10
-        sendDataWidth,         // 11
-        sendLongExposurePower, // 12
-        sendAuxiliaryOutput,   // 13
-        sendBlackLevel,        // 14
-        startFrame,            // 15
+        initialise,             // 0
+        fillModeTable,          // 1
+        reset,                  // 2
+        stopRestart,            // 3
+        nullptr,                // 4
+        selectMode,             // 5
+        nullptr,                // 6
+        sendAnalogueGain,       // 7
+        nullptr,                // 8
+        sendExposure,           // 9
+        sendFrameSpeed,         // 10
+        sendDataWidth,          // 11
+        sendLongExposurePower,  // 12
+        sendAuxiliaryOutput,    // 13
+        sendBlackLevel,         // 14
+        startFrame,             // 15
     };
     return table;
 }

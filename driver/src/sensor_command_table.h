@@ -11,15 +11,15 @@ namespace ostra {
 enum SensorSlot : int {
     kSlotInitialise = 0,
     kSlotFillModeTable = 1,
-    kSlotReset = 2,              // 0xBA; nothing calls it
+    kSlotReset = 2,  // 0xBA; nothing calls it
     kSlotStopRestart = 3,
-    kSlotSelectMode = 5,         // mode select, settle, start frame
+    kSlotSelectMode = 5,  // mode select, settle, start frame
     kSlotAnalogueGain = 7,
     kSlotExposure = 9,
     kSlotFrameSpeed = 10,
     kSlotDataWidth = 11,
     kSlotLongExposurePower = 12,
-    kSlotAuxiliaryOutput = 13,   // 0xB8; no setting drives it, nothing calls it
+    kSlotAuxiliaryOutput = 13,  // 0xB8; no setting drives it, nothing calls it
     kSlotBlackLevel = 14,
     kSlotStartFrame = 15,
     kSlotFrameIntegrityCheck = 16,

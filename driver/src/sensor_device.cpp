@@ -18,27 +18,31 @@ constexpr std::uint32_t kDataWidthSleepMs = 200;
 }  // namespace
 
 class SensorDevice::Programming {
-public:
-    explicit Programming(SensorDevice& device) : lock_(device.programmingLock_), busy_(device.state_.busy) {
+  public:
+    explicit Programming(SensorDevice& device)
+        : lock_(device.programmingLock_), busy_(device.state_.busy) {
         busy_.store(1, std::memory_order_relaxed);
     }
     ~Programming() { busy_.store(0, std::memory_order_relaxed); }
     Programming(const Programming&) = delete;
     Programming& operator=(const Programming&) = delete;
 
-private:
+  private:
     std::lock_guard<std::mutex> lock_;
     std::atomic<std::uint8_t>& busy_;
 };
 
-SensorDevice::SensorDevice(std::mutex& decodeLock) : processor8_(decodeLock), processor16_(decodeLock) {
+SensorDevice::SensorDevice(std::mutex& decodeLock)
+    : processor8_(decodeLock), processor16_(decodeLock) {
     state_.channel = &channel_;
     state_.commands = &sensorCommandTable();
     state_.busy.store(0, std::memory_order_relaxed);
     loadGeometry(modeTable()[0]);
 }
 
-SensorDevice::~SensorDevice() { channel_.close(); }
+SensorDevice::~SensorDevice() {
+    channel_.close();
+}
 
 bool SensorDevice::attach(int mode) {
     if (modeGeometry(mode) == nullptr) return false;
@@ -77,7 +81,8 @@ void SensorDevice::programMode(int mode) {
     loadGeometry(geometry);
     bool sized = processor8_.setSize(geometry.processingWidth, geometry.processingHeight);
     sized = processor16_.setSize(geometry.processingWidth, geometry.processingHeight) && sized;
-    if (!sized) std::fprintf(stderr, "Sensor: no memory for the colour processors of mode %d\n", mode);
+    if (!sized)
+        std::fprintf(stderr, "Sensor: no memory for the colour processors of mode %d\n", mode);
     processor8_.setPatternCode(kModePatternCode);
     processor16_.setPatternCode(kModePatternCode);
 
@@ -100,7 +105,9 @@ void SensorDevice::loadGeometry(const ModeGeometry& geometry) {
     state_.rawHeight = geometry.rawHeight;
 }
 
-void SensorDevice::stampSettle(std::uint32_t delayMs) { state_.settleTick = clk::tickCount() + delayMs; }
+void SensorDevice::stampSettle(std::uint32_t delayMs) {
+    state_.settleTick = clk::tickCount() + delayMs;
+}
 
 void SensorDevice::setFrameSpeed(int speed) {
     Programming programming(*this);
@@ -241,7 +248,9 @@ void SensorDevice::gains(int& red, int& green, int& blue) const {
     blue = state_.blueGain;
 }
 
-float SensorDevice::rowTime() const { return rowTimeMicros(state_.mode, state_.frameSpeed); }
+float SensorDevice::rowTime() const {
+    return rowTimeMicros(state_.mode, state_.frameSpeed);
+}
 
 void SensorDevice::imageSize(int& width, int& height) const {
     std::lock_guard lock(state_.layoutLock);

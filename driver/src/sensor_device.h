@@ -24,7 +24,7 @@ namespace ostra {
 // that their requests never interleave on the wire and one never lowers the flag
 // while another is still sending.
 class SensorDevice {
-public:
+  public:
     // `decodeLock` is the owner's lock around every decode; the colour processors
     // take it while they rebuild their tables.
     explicit SensorDevice(std::mutex& decodeLock);
@@ -58,9 +58,9 @@ public:
 
     // Picture settings, handed to both colour processors at once.
     void setGains(int red, int green, int blue);  // 1/64 units
-    void setGamma(int value);                      // 20..150
-    void setContrast(int value);                   // 0..255
-    void setSaturation(int effective);             // 0..255
+    void setGamma(int value);                     // 20..150
+    void setContrast(int value);                  // 0..255
+    void setSaturation(int effective);            // 0..255
     void applyPictureSettings();
 
     // Getters of the stored values.
@@ -75,7 +75,7 @@ public:
     int contrast() const { return state_.contrast; }
     int saturation() const { return state_.saturation; }
     void gains(int& red, int& green, int& blue) const;
-    float rowTime() const;  // microseconds
+    float rowTime() const;                          // microseconds
     void imageSize(int& width, int& height) const;  // output size of the current mode
     void rawSize(int& width, int& height) const;    // read-out size of the current mode
     ModeGeometry geometry() const;
@@ -93,7 +93,7 @@ public:
     ColorProcessor8& processor8() { return processor8_; }
     ColorProcessor16& processor16() { return processor16_; }
 
-private:
+  private:
     // Raises the busy flag for the life of one re-programming.
     class Programming;
 

@@ -16,7 +16,7 @@ struct SensorCommandTable;
 // only coordination.
 template <typename T>
 class RelaxedAtomic {
-public:
+  public:
     constexpr RelaxedAtomic(T value = T{}) : value_(value) {}
     RelaxedAtomic(const RelaxedAtomic&) = delete;
     RelaxedAtomic& operator=(const RelaxedAtomic&) = delete;
@@ -27,7 +27,7 @@ public:
         return *this;
     }
 
-private:
+  private:
     std::atomic<T> value_;
 };
 
@@ -51,8 +51,8 @@ struct SensorState {
     // The decode reads the geometry and the mirror bytes together, so they change
     // under this lock and are read under it (or copied out under it).
     mutable std::mutex layoutLock;
-    ModeGeometry geometry{};               // copy of the current mode's record
-    std::uint8_t rotate180 = 0;            // derived from the mirror flags
+    ModeGeometry geometry{};     // copy of the current mode's record
+    std::uint8_t rotate180 = 0;  // derived from the mirror flags
     std::uint8_t mirrorLeftRight = 0;
 
     // Read-out size of the current mode, for the frame reader.
@@ -63,16 +63,16 @@ struct SensorState {
     RelaxedAtomic<int> redGain{64};
     RelaxedAtomic<int> greenGain{64};
     RelaxedAtomic<int> blueGain{64};
-    RelaxedAtomic<int> contrast{0};            // 0..255
-    RelaxedAtomic<int> gamma{100};             // 20..150
-    RelaxedAtomic<int> saturation{128};        // 0..255, the effective saturation
-    RelaxedAtomic<int> frameSpeed{1};          // 1..4
-    RelaxedAtomic<int> analogueGain{25};       // 16..1023
+    RelaxedAtomic<int> contrast{0};       // 0..255
+    RelaxedAtomic<int> gamma{100};        // 20..150
+    RelaxedAtomic<int> saturation{128};   // 0..255, the effective saturation
+    RelaxedAtomic<int> frameSpeed{1};     // 1..4
+    RelaxedAtomic<int> analogueGain{25};  // 16..1023
     RelaxedAtomic<std::uint32_t> exposureRows{56};
-    RelaxedAtomic<int> blackLevel{1};          // 16..255 once programmed
-    RelaxedAtomic<int> dataWidth{1};           // bytes per sample, 1..2
-    RelaxedAtomic<int> longExposurePower{0};   // 0..1
-    RelaxedAtomic<int> mode{0};                // 0..4
+    RelaxedAtomic<int> blackLevel{1};         // 16..255 once programmed
+    RelaxedAtomic<int> dataWidth{1};          // bytes per sample, 1..2
+    RelaxedAtomic<int> longExposurePower{0};  // 0..1
+    RelaxedAtomic<int> mode{0};               // 0..4
 };
 
 // Setting ranges.

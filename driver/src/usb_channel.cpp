@@ -4,7 +4,9 @@ namespace usb = corvalis::platform::usb;
 
 namespace ostra {
 
-UsbChannel::~UsbChannel() { close(); }
+UsbChannel::~UsbChannel() {
+    close();
+}
 
 bool UsbChannel::open() {
     if (isOpen()) return true;
@@ -18,7 +20,9 @@ void UsbChannel::adopt(std::unique_ptr<usb::Device> device) {
     if (device_) devicePath_ = device_->info().devicePath();
 }
 
-bool UsbChannel::isOpen() const { return device_ != nullptr && device_->isOpen(); }
+bool UsbChannel::isOpen() const {
+    return device_ != nullptr && device_->isOpen();
+}
 
 std::size_t UsbChannel::read(std::span<std::uint8_t> buffer, std::size_t length) {
     if (!isOpen()) return 0;
@@ -33,7 +37,8 @@ void UsbChannel::cancelRead() {
 
 int UsbChannel::vendorRequest(const VendorRequest& request) {
     if (!isOpen()) return -1;
-    return device_->vendorRequest(usb::makeVendorRequest(request.request, request.value, request.index));
+    return device_->vendorRequest(
+        usb::makeVendorRequest(request.request, request.value, request.index));
 }
 
 void UsbChannel::close() {

@@ -21,7 +21,7 @@ struct VendorRequest {
 // owner's thread and never run while a read is waiting; a read may be cancelled
 // from any thread.
 class UsbChannel {
-public:
+  public:
     static constexpr std::uint16_t kVendor = 0x0547;
     static constexpr std::uint16_t kProduct = 0xD002;
     static constexpr std::size_t kBlockSize = 512;
@@ -43,7 +43,9 @@ public:
 
     // Bytes one Read of `length` asks the camera for: one block more than the whole
     // blocks in `length`.
-    static std::size_t requestSize(std::size_t length) { return (length / kBlockSize + 1) * kBlockSize; }
+    static std::size_t requestSize(std::size_t length) {
+        return (length / kBlockSize + 1) * kBlockSize;
+    }
 
     // One bulk read of requestSize(length) bytes into `buffer`. Returns the bytes
     // read; 0 when closed, on failure, on cancel, or when `buffer` is smaller than
@@ -57,7 +59,7 @@ public:
 
     void close();
 
-private:
+  private:
     std::unique_ptr<corvalis::platform::usb::Device> device_;
     std::string devicePath_;
 };

@@ -28,7 +28,8 @@ TEST_F(SensorWatched, EveryReprogrammingRequestGoesOutWhileBusy) {
         change();
         auto sent = takeSent();
         ASSERT_FALSE(sent.empty()) << name;
-        for (const Sent& s : sent) EXPECT_TRUE(s.busyWhenSent) << name << " sent 0x" << std::hex << int(s.bytes[4]);
+        for (const Sent& s : sent)
+            EXPECT_TRUE(s.busyWhenSent) << name << " sent 0x" << std::hex << int(s.bytes[4]);
         EXPECT_FALSE(device.busy()) << name << " left the flag raised";
     }
 }
@@ -49,7 +50,8 @@ TEST(SensorBusyAcrossThreads, ReaderSeesTheFlagDuringReprogramming) {
             const ostra::FrameLayout layout = device.frameLayout();
             int w = 0, h = 0;
             device.rawSize(w, h);
-            EXPECT_TRUE(layout.width > 0 && w > 0 && device.dataWidth() >= 1 && device.frameSpeed() >= 1);
+            EXPECT_TRUE(layout.width > 0 && w > 0 && device.dataWidth() >= 1 &&
+                        device.frameSpeed() >= 1);
             std::this_thread::yield();
         }
     });

@@ -69,7 +69,8 @@ TEST(UsbChannelRead, RefusesABufferSmallerThanTheRequest) {
     auto camera = std::make_unique<FakeCamera>();
     FakeCamera* fake = camera.get();
     channel.adopt(std::move(camera));
-    std::vector<std::uint8_t> buffer(1024, 0x55);  // the request for 1024 is 1536
+    fake->feed(std::vector<std::uint8_t>(1536, 0x88));  // a read would not wait
+    std::vector<std::uint8_t> buffer(1024, 0x55);       // the request for 1024 is 1536
     EXPECT_EQ(channel.read(buffer, 1024), 0u);
     EXPECT_TRUE(fake->readLengths().empty());
     EXPECT_EQ(buffer[0], 0x55);
@@ -104,7 +105,8 @@ TEST(UsbChannelCancel, EndsAWaitingReadWithNoBytes) {
     auto reading = std::async(std::launch::async, [&] { return channel.read(buffer, 4096); });
     fake->waitUntilReading();
     channel.cancelRead();
-    ASSERT_EQ(reading.wait_for(std::chrono::seconds(30)), std::future_status::ready) << "read still waiting";
+    ASSERT_EQ(reading.wait_for(std::chrono::seconds(30)), std::future_status::ready)
+        << "read still waiting";
     EXPECT_EQ(reading.get(), 0u);
     EXPECT_TRUE(channel.isOpen());  // a cancel does not close the camera
 }
@@ -113,7 +115,8 @@ TEST(UsbChannelOpen, OpensTheSimulatedCamera) {
     resetSimulator();
     UsbChannel channel;
     ASSERT_TRUE(channel.open());
-    EXPECT_NE(channel.devicePath().find("Vid_0547&Pid_D002#1-1#"), std::string::npos) << channel.devicePath();
+    EXPECT_NE(channel.devicePath().find("Vid_0547&Pid_D002#1-1#"), std::string::npos)
+        << channel.devicePath();
     EXPECT_EQ(channel.vendorRequest({0xB3, 0, 0}), 1);
     EXPECT_EQ(sim::camera()->requests().size(), 1u);
 }
@@ -184,7 +187,8 @@ TEST(UsbChannelCancel, EndsAStalledReadOfTheCamera) {
     while (sim::camera()->waitingReads() == 0 && std::chrono::steady_clock::now() < limit)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     channel.cancelRead();
-    ASSERT_EQ(reading.wait_for(std::chrono::seconds(30)), std::future_status::ready) << "read still waiting";
+    ASSERT_EQ(reading.wait_for(std::chrono::seconds(30)), std::future_status::ready)
+        << "read still waiting";
     EXPECT_EQ(reading.get(), 0u);
     EXPECT_TRUE(channel.isOpen());
 }

@@ -22,7 +22,7 @@ struct Sent {
 // A stand-in camera that records every request in its wire form and holds a bulk read
 // until it is cancelled or fed.
 class FakeCamera : public usb::Device {
-public:
+  public:
     explicit FakeCamera(const std::atomic<std::uint8_t>* busy = nullptr) : busy_(busy) {
         info_.vendor = 0x0547;
         info_.product = 0xD002;
@@ -90,7 +90,7 @@ public:
         return readLengths_;
     }
 
-private:
+  private:
     const std::atomic<std::uint8_t>* busy_;
     usb::DeviceInfo info_;
     mutable std::mutex mutex_;

@@ -35,13 +35,14 @@ inline Request decodeWire(const usb::VendorRequestBytes& b) {
     EXPECT_EQ(b[2], 0) << "recipient";
     EXPECT_EQ(b[3], 0);
     EXPECT_EQ(b[5], 0);
-    return {b[4], static_cast<std::uint16_t>(b[6] | b[7] << 8), static_cast<std::uint16_t>(b[8] | b[9] << 8)};
+    return {b[4], static_cast<std::uint16_t>(b[6] | b[7] << 8),
+            static_cast<std::uint16_t>(b[8] | b[9] << 8)};
 }
 
 // A sensor device attached to the simulated camera, which records what it receives.
 // Needs CORVALIS_CAMERA=simulator in the environment before the first USB call.
 class SensorWire : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(corvalis::platform::sim::active()) << "run with CORVALIS_CAMERA=simulator";
         corvalis::platform::clock::setTimeScale(0);
@@ -73,7 +74,7 @@ protected:
 // A sensor device attached to a stand-in camera that also notes the busy flag as it
 // stood at each request.
 class SensorWatched : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         corvalis::platform::clock::setTimeScale(0);
         auto fake = std::make_unique<FakeCamera>(&device.state().busy);
@@ -93,16 +94,28 @@ protected:
     ostra::SensorDevice device{decodeLock};
     FakeCamera* camera = nullptr;
 
-private:
+  private:
     std::size_t seen_ = 0;
 };
 
 // Requests of the protocol, written out by hand.
-inline Request startFrame() { return {0xB3, 0, 0}; }
-inline Request stopRestart() { return {0xBB, 0, 0}; }
-inline Request gain(std::uint16_t g) { return {0xB7, g, 1}; }
-inline Request blackLevelRegister(std::uint16_t v) { return {0xB7, v, 2}; }
-inline Request exposureLow(std::uint16_t v) { return {0xB7, v, 0x63}; }
-inline Request exposureHigh(std::uint16_t v) { return {0xB7, v, 0x62}; }
+inline Request startFrame() {
+    return {0xB3, 0, 0};
+}
+inline Request stopRestart() {
+    return {0xBB, 0, 0};
+}
+inline Request gain(std::uint16_t g) {
+    return {0xB7, g, 1};
+}
+inline Request blackLevelRegister(std::uint16_t v) {
+    return {0xB7, v, 2};
+}
+inline Request exposureLow(std::uint16_t v) {
+    return {0xB7, v, 0x63};
+}
+inline Request exposureHigh(std::uint16_t v) {
+    return {0xB7, v, 0x62};
+}
 
 }  // namespace sensor_test

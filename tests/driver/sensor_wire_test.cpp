@@ -165,8 +165,8 @@ TEST_F(SensorWire, SetModeProgramsTheSensorInOrder) {
     device.setMode(2);
     // Stored defaults: data width 1, black level 1 raised to 16, gain 25, 56 rows.
     const Requests expected = {
-        {0xB4, 0xC1, 0}, startFrame(),        {0xB9, 0x0A, 0}, blackLevelRegister(16 * 256),
-        gain(25),        exposureLow(56),     exposureHigh(0), startFrame(),
+        {0xB4, 0xC1, 0}, startFrame(),    {0xB9, 0x0A, 0}, blackLevelRegister(16 * 256),
+        gain(25),        exposureLow(56), exposureHigh(0), startFrame(),
     };
     EXPECT_EQ(takeRequests(), expected);
     EXPECT_EQ(device.blackLevel(), 16);
@@ -189,8 +189,10 @@ TEST_F(SensorWire, SetModeSendsTheStoredSettings) {
 TEST_F(SensorWire, StartupSendsFrameSpeedThenTheMode) {
     device.startup();
     const Requests expected = {
-        {0xB5, 0xA0, 0},  startFrame(),    {0xB4, 0xC1, 0}, startFrame(), {0xB9, 0x0A, 0},
-        blackLevelRegister(16 * 256), gain(25), exposureLow(56), exposureHigh(0), startFrame(),
+        {0xB5, 0xA0, 0}, startFrame(),    {0xB4, 0xC1, 0},
+        startFrame(),    {0xB9, 0x0A, 0}, blackLevelRegister(16 * 256),
+        gain(25),        exposureLow(56), exposureHigh(0),
+        startFrame(),
     };
     EXPECT_EQ(takeRequests(), expected);
 }
@@ -200,8 +202,15 @@ TEST_F(SensorWire, RestartStopsThenProgramsTheCurrentMode) {
     takeRequests();
     device.restart();
     const Requests expected = {
-        stopRestart(), {0xB4, 0xC1, 0}, startFrame(), {0xB9, 0x0A, 0}, blackLevelRegister(16 * 256),
-        gain(25),      exposureLow(56), exposureHigh(0), startFrame(),
+        stopRestart(),
+        {0xB4, 0xC1, 0},
+        startFrame(),
+        {0xB9, 0x0A, 0},
+        blackLevelRegister(16 * 256),
+        gain(25),
+        exposureLow(56),
+        exposureHigh(0),
+        startFrame(),
     };
     EXPECT_EQ(takeRequests(), expected);
     EXPECT_EQ(device.mode(), 3);
@@ -260,7 +269,8 @@ TEST_F(SensorWire, CameraRowTimeAgreesWithTheDevice) {
         device.setMode(mode);
         for (int speed = 1; speed <= 4; ++speed) {
             device.setFrameSpeed(speed);
-            EXPECT_NEAR(camera->rowMicros(), device.rowTime(), 1e-3) << "mode " << mode << " speed " << speed;
+            EXPECT_NEAR(camera->rowMicros(), device.rowTime(), 1e-3)
+                << "mode " << mode << " speed " << speed;
         }
     }
 }
