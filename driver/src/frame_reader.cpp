@@ -1,6 +1,7 @@
 #include "frame_reader.h"
 
 #include <algorithm>
+#include <cstring>
 #include <new>
 #include <span>
 
@@ -65,6 +66,12 @@ int FrameReader::read(std::uint8_t* target, int& bytesPerSample) {
         result = kDelivered;
     }
     return device_.busy() ? kNoFrame : result;
+}
+
+int FrameReader::grab(std::uint8_t* staging, int& stagingBytesPerSample, std::uint8_t* destination) {
+    const int result = read(staging, stagingBytesPerSample);
+    std::memcpy(destination, staging, builtFrameBytes(device_.geometry(), stagingBytesPerSample));
+    return result;
 }
 
 }  // namespace ostra

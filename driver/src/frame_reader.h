@@ -28,6 +28,13 @@ public:
     // or discarded after a data-width change).
     int read(std::uint8_t* target, int& bytesPerSample);
 
+    // A grab: one read into `staging` (maxFrameBytes()), then the whole frame of the
+    // current mode (processing width x height samples, OstraIICameraGrabBytes) is
+    // copied to `destination` whatever the read gave, so after a failed read the
+    // destination holds the previous frame. `stagingBytesPerSample` keeps the width of
+    // the frame in staging. Returns the read's result.
+    int grab(std::uint8_t* staging, int& stagingBytesPerSample, std::uint8_t* destination);
+
     // Ends a read waiting on another thread.
     void cancel() { device_.channel().cancelRead(); }
 

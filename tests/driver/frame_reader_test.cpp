@@ -13,6 +13,7 @@
 
 #include "frame_builder.h"
 #include "frame_reader.h"
+#include "ostra.h"
 #include "platform/clock.h"
 #include "platform/sim.h"
 
@@ -166,6 +167,29 @@ TEST_F(FrameRead, LongExposureAfterAWidthChangeIsKept) {
     EXPECT_TRUE(device.discardNextFrame()) << "the flag stays for the next short read";
     device.setExposureRows(1000);
     EXPECT_EQ(read(), -3);
+}
+
+TEST_F(FrameRead, GrabCopiesTheWholeFrameAlsoAfterAFailedRead) {
+    std::vector<std::uint8_t> staging(FrameReader::maxFrameBytes(), 0), destination(FrameReader::maxFrameBytes(), 0xAB);
+    int stagingWidth = 1;
+    for (int mode = 0; mode < kModeCount; ++mode) {
+        device.setMode(mode);
+        std::fill(destination.begin(), destination.end(), 0xAB);
+        ASSERT_EQ(reader.grab(staging.data(), stagingWidth, destination.data()), 1);
+        const std::size_t bytes = static_cast<std::size_t>(OstraIICameraGrabBytes(mode, 0));
+        EXPECT_EQ(bytes, builtFrameBytes(modeTable()[mode], 1));
+        EXPECT_EQ(std::memcmp(staging.data(), destination.data(), bytes), 0);
+        EXPECT_EQ(destination[bytes], 0xAB) << "nothing past the frame";
+    }
+    // Mode 1 hands over the whole 3032 x 844 frame, not the 1516-wide picture.
+    EXPECT_EQ(OstraIICameraGrabBytes(1, 1), 3032 * 844 * 2);
+    EXPECT_EQ(OstraIICameraGrabBytes(5, 0), 0);
+    // A refused frame leaves the previous one in staging, and it is copied again.
+    std::vector<std::uint8_t> before(destination.begin(), destination.begin() + OstraIICameraGrabBytes(4, 0));
+    std::fill(destination.begin(), destination.end(), 0);
+    camera->injectFault(sim::Fault::MissingMarker);
+    EXPECT_EQ(reader.grab(staging.data(), stagingWidth, destination.data()), 0);
+    EXPECT_TRUE(std::equal(before.begin(), before.end(), destination.begin()));
 }
 
 // A camera that answers at once from a prepared read-out, allocating nothing.
