@@ -57,7 +57,7 @@ int FrameReader::read(std::uint8_t* target, int& bytesPerSample) {
     const bool header = speed != 4;
     const std::size_t needed = raw + (header ? kFrameHeaderBytes : 0);
     int result;
-    if (got < needed || !frameIntact(buffer_.data(), got, speed)) {
+    if (got < needed || state.commands->frameIntegrityCheck(state, buffer_.data(), got) == 0) {
         state.commands->run(kSlotStartFrame, state);
         result = kFailedCheck;
     } else {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "frame_builder.h"
 #include "platform/clock.h"
 #include "usb_channel.h"
 
@@ -108,6 +109,10 @@ void sendBlackLevel(SensorState& state) {
          kRegisterBlackLevel);
 }
 
+int checkFrame(SensorState& state, const std::uint8_t* buffer, std::size_t bytes) {
+    return frameIntact(buffer, bytes, state.frameSpeed) ? 1 : 0;
+}
+
 SensorCommandTable makeTable() {
     SensorCommandTable table;
     table.operations = {
@@ -128,6 +133,7 @@ SensorCommandTable makeTable() {
         sendBlackLevel,         // 14
         startFrame,             // 15
     };
+    table.frameIntegrityCheck = checkFrame;  // 16
     return table;
 }
 

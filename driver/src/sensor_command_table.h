@@ -34,7 +34,7 @@ struct SensorCommandTable {
 
     // Slots 0..15; empty slots (4, 6, 8) are null.
     std::array<SensorOperation, kSlotFrameIntegrityCheck> operations{};
-    // Slot 16. Not built yet: it comes with the frame reader, and stays null until then.
+    // Slot 16: the frame reader's check of every read.
     FrameIntegrityCheck frameIntegrityCheck = nullptr;
 
     // Runs slot 0..15 on `state`; an empty slot does nothing.
