@@ -1,6 +1,7 @@
 #include "color_processor.h"
 
 #include "bayer_demosaic.h"
+#include "lookup_vbmi.h"
 #include "vector_clones.h"
 
 #include <algorithm>
@@ -230,6 +231,7 @@ void lookUpRow(const Sample* __restrict b, const Sample* __restrict g, const Sam
                Sample* __restrict out, int w, const Sample* tb, const Sample* tg, const Sample* tr) {
     int c = 0;
     if constexpr (sizeof(Sample) == 1) {
+        if (vbmiAvailable()) c = lookUpRowVbmi(b, g, r, out, w, tb, tg, tr, kFlip);
         // Eight pixels at a time: one load per plane, 24 bytes out in three words.
         for (; c + 8 <= w; c += 8) {
             const int at = kFlip ? w - c - 8 : c;

@@ -12,6 +12,7 @@
 #include "color_processor.h"
 #include "decode_reference.h"
 #include "frame_decode.h"
+#include "lookup_vbmi.h"
 #include "mode_geometry.h"
 
 using namespace ostra;
@@ -348,6 +349,21 @@ TEST(DecodeReference, WhiteBalanceTo8AndPatternCodes) {
         runAgainstReference({17, 16, 8, false, rot, lr, false, false, 128, 2}, rng);
         runAgainstReference({17, 16, 16, false, rot, lr, false, false, 140, 7}, rng);
     }
+}
+
+TEST(DecodeReference, WideRowsThroughEveryLookupPath) {
+    // Rows long enough for the vector lookups (64 pixels at a time) and their tails.
+    std::mt19937 rng(19);
+    for (bool vector : {true, false}) {
+        setVbmiEnabled(vector);
+        for (int w : {64, 130, 197, 258})
+            for (int mirrors = 0; mirrors < 4; ++mirrors)
+                for (int bits : {8, 16})
+                    runAgainstReference({w, 16, bits, w % 2 == 0 && mirrors == 1, (mirrors & 1) != 0,
+                                         (mirrors & 2) != 0, false, bits == 16, 170, 6},
+                                        rng);
+    }
+    setVbmiEnabled(true);
 }
 
 TEST(DecodeReference, BothThreadsGiveTheSamePicture) {
