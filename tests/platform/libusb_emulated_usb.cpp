@@ -167,6 +167,19 @@ void EmulatedCamera::disconnect() {
     model_.markUnplugged();
 }
 
+void EmulatedCamera::abortTransfers() {
+    {
+        std::lock_guard lock(mutex_);
+        for (auto& urb : urbs_) {
+            if (urb->done) continue;
+            urb->done = true;
+            urb->status = -EPROTO;
+            urb->payload.clear();
+        }
+    }
+    model_.cancelReads();
+}
+
 void EmulatedCamera::noteUnhandled(std::string what) {
     std::lock_guard lock(mutex_);
     unhandled_.push_back(std::move(what));

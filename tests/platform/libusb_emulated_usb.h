@@ -50,6 +50,9 @@ public:
     // The kernel's side of an unplug: URBs in flight end with -ESHUTDOWN, later
     // submissions fail with ENODEV, the camera stops answering.
     void disconnect();
+    // Ends every URB in flight with a bus error, so that a test whose read hangs can
+    // still finish (and fail) instead of waiting forever.
+    void abortTransfers();
 
 private:
     struct Urb;
