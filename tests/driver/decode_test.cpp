@@ -3,9 +3,11 @@
 // a plain whole-image reference on small odd and even sizes.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
 #include <mutex>
 #include <random>
+#include <thread>
 #include <vector>
 
 #include "bayer_demosaic.h"
@@ -380,6 +382,44 @@ TEST(DecodeReference, BothThreadsGiveTheSamePicture) {
     p.p8.setThreads(2);
     ASSERT_TRUE(p.p8.process(raw.data(), two.data(), layout, false));
     EXPECT_EQ(one, two);
+}
+
+TEST(DecodeThreads, SettersWhileAnotherThreadDecodes) {
+    // The tables are rebuilt under the decode lock: a decode sees either the old or
+    // the new tables, so every picture equals one decoded with a single setting.
+    const int w = 96, h = 160;
+    std::mt19937 rng(23);
+    std::vector<std::uint8_t> raw(w * h);
+    for (auto& v : raw) v = static_cast<std::uint8_t>(rng());
+    FrameLayout layout{w, h, w, h, false, false};
+    auto pictureWith = [&](float gamma) {
+        Processors p;
+        p.p8.setSize(w, h);
+        p.p8.setGamma(gamma);
+        std::vector<std::uint8_t> out(w * h * 3);
+        p.p8.process(raw.data(), out.data(), layout, false);
+        return out;
+    };
+    const auto dark = pictureWith(1.5f), bright = pictureWith(0.6f);
+
+    Processors p;
+    p.p8.setSize(w, h);
+    p.p8.setThreads(2);
+    p.p8.setGamma(1.5f);
+    std::atomic<bool> done{false};
+    std::thread setter([&] {
+        for (int i = 0; i < 200; ++i) p.p8.setGamma(i % 2 ? 0.6f : 1.5f);
+        done = true;
+    });
+    int decodes = 0;
+    std::vector<std::uint8_t> out(w * h * 3);
+    while (!done || decodes < 20) {
+        std::vector<std::uint8_t> copy = raw;
+        ASSERT_TRUE(decodeFrame(p.lock, p.p8, p.p16, 1, layout, copy.data(), out.data(), false));
+        ASSERT_TRUE(out == dark || out == bright) << "a decode saw tables half rebuilt";
+        ++decodes;
+    }
+    setter.join();
 }
 
 // ---- Properties of the finished picture ------------------------------------------
