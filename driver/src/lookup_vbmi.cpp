@@ -88,9 +88,12 @@ OSTRA_VBMI int lookUpRowVbmi(const std::uint8_t* b, const std::uint8_t* g, const
         const int at = flip ? w - c - 64 : c;
         __m512i bi = _mm512_loadu_si512(b + at), gi = _mm512_loadu_si512(g + at), ri = _mm512_loadu_si512(r + at);
         if (flip) {
-            bi = _mm512_permutexvar_epi8(reversed, bi);
-            gi = _mm512_permutexvar_epi8(reversed, gi);
-            ri = _mm512_permutexvar_epi8(reversed, ri);
+            // The zero-masking form with every lane selected: the plain form trips a
+            // false uninitialised warning in the compiler's own header.
+            const __mmask64 all = ~__mmask64{0};
+            bi = _mm512_maskz_permutexvar_epi8(all, reversed, bi);
+            gi = _mm512_maskz_permutexvar_epi8(all, reversed, gi);
+            ri = _mm512_maskz_permutexvar_epi8(all, reversed, ri);
         }
         const __m512i bo = lookUp(blue, bi), go = lookUp(green, gi), ro = lookUp(red, ri);
         for (int j = 0; j < 3; ++j) {

@@ -23,14 +23,21 @@ std::atomic<long> allocations{0};
 
 }  // namespace
 
-// Counts every allocation of the process, to show a read makes none.
-void* operator new(std::size_t size) {
+// Counts every allocation of the process, to show a read makes none. The whole set
+// of plain forms is replaced, so every allocation and release meet in malloc/free.
+namespace {
+void* countedAllocation(std::size_t size) {
     allocations.fetch_add(1, std::memory_order_relaxed);
     if (void* p = std::malloc(size ? size : 1)) return p;
     throw std::bad_alloc();
 }
+}  // namespace
+void* operator new(std::size_t size) { return countedAllocation(size); }
+void* operator new[](std::size_t size) { return countedAllocation(size); }
 void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
 void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
 
 namespace {
 
@@ -85,7 +92,9 @@ protected:
     int read() {
         int bps = 0;
         const int result = reader.read(target.data(), bps);
-        if (result == 1) EXPECT_EQ(bps, device.state().dataWidth);
+        if (result == 1) {
+            EXPECT_EQ(bps, device.state().dataWidth);
+        }
         return result;
     }
 
