@@ -37,11 +37,12 @@ std::atomic<double>& scale() {
 std::atomic<std::int64_t> skippedMicros{0};
 }  // namespace
 
-std::uint32_t tickCount() {
+std::int64_t deviceMicros() {
     auto real = std::chrono::duration_cast<std::chrono::microseconds>(Steady::now() - start()).count();
-    auto total = real + skippedMicros.load(std::memory_order_relaxed);
-    return static_cast<std::uint32_t>(static_cast<std::uint64_t>(total / 1000));
+    return real + skippedMicros.load(std::memory_order_relaxed);
 }
+
+std::uint32_t tickCount() { return static_cast<std::uint32_t>(static_cast<std::uint64_t>(deviceMicros() / 1000)); }
 
 void sleepMs(std::uint32_t ms) { waitScaled(ms * 1000.0, nullptr); }
 

@@ -15,6 +15,11 @@ namespace corvalis::platform::clock {
 // Milliseconds since an arbitrary start, in device time; wraps like a 32-bit tick count.
 CORVALIS_PLATFORM_API std::uint32_t tickCount();
 
+// Device time in microseconds since the same start, without wrapping: what the tick
+// count is made of. The simulated camera times its frames on it, so a read's duration
+// in ticks is the frame's device time whatever the scale.
+CORVALIS_PLATFORM_API std::int64_t deviceMicros();
+
 // A device sleep (the camera's settle times), scaled by the time scale.
 CORVALIS_PLATFORM_API void sleepMs(std::uint32_t ms);
 

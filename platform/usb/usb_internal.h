@@ -1,0 +1,20 @@
+#pragma once
+#include "platform/usb.h"
+
+// What the USB layer shares with its backends beyond backend.h.
+namespace corvalis::platform::usb {
+
+// What CORVALIS_CAMERA asks for: "simulator", "simulator-nimbus", or real devices.
+enum class Simulator { None, FirstFamily, SecondFamily };
+Simulator simulatorFromEnvironment();
+
+// Detection order: bus number, then port path depth first (a hub's ports before the
+// next port of its parent).
+bool listOrder(const DeviceInfo& a, const DeviceInfo& b);
+
+// Hands an arrival or removal to the platform event thread, which calls every
+// registered hot-plug callback. Never blocks on a callback; safe from any thread,
+// also while the caller holds its own locks.
+void postHotplug(const HotplugEvent& event);
+
+}  // namespace corvalis::platform::usb
