@@ -1,0 +1,119 @@
+// The JPEG writer, read back with OpenCV: colour and grey pictures, the grey weights
+// truncated, and files that cannot be written.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <opencv2/core.hpp>
+#include <opencv2/imgcodecs.hpp>
+#include <string>
+#include <vector>
+
+#include "jpeg_file.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using ostra::writeJpeg;
+
+struct Rgb {
+    std::uint8_t r, g, b;
+};
+
+// A top-down picture of horizontal bands, each 16 rows of one colour: whole 8 x 8 and
+// 16 x 16 blocks of one colour come back from the lossy coding (nearly) unchanged.
+std::vector<std::uint8_t> bands(const std::vector<Rgb>& colours, int width) {
+    std::vector<std::uint8_t> p;
+    for (const Rgb& c : colours)
+        for (int i = 0; i < 16 * width; ++i) p.insert(p.end(), {c.r, c.g, c.b});
+    return p;
+}
+
+bool has(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+class JpegFile : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        char name[] = "/tmp/corvalis-jpeg-XXXXXX";
+        ASSERT_NE(::mkdtemp(name), nullptr);
+        dir = name;
+        path = dir + "/picture.jpg";
+    }
+    void TearDown() override {
+        if (!dir.empty()) fs::remove_all(dir);
+    }
+    std::string dir, path;
+};
+
+TEST_F(JpegFile, ColourPictureComesBackTopDownInRgbOrder) {
+    const std::vector<Rgb> colours = {{220, 40, 60}, {30, 200, 90}, {50, 70, 210}};
+    const auto rgb = bands(colours, 32);
+    ASSERT_TRUE(writeJpeg(path, rgb.data(), 32, 48, 1, 75));
+    const cv::Mat read = cv::imread(path, cv::IMREAD_UNCHANGED);
+    ASSERT_EQ(read.type(), CV_8UC3);
+    ASSERT_EQ(read.cols, 32);
+    ASSERT_EQ(read.rows, 48);
+    for (int band = 0; band < 3; ++band) {
+        const cv::Vec3b bgr = read.at<cv::Vec3b>(band * 16 + 8, 16);
+        EXPECT_NEAR(bgr[2], colours[band].r, 4) << "band " << band;
+        EXPECT_NEAR(bgr[1], colours[band].g, 4) << "band " << band;
+        EXPECT_NEAR(bgr[0], colours[band].b, 4) << "band " << band;
+    }
+}
+
+TEST_F(JpegFile, GreyPictureTruncatesTheWeightedSum) {
+    // Worked by hand: 0.299 x 255 = 76.245 -> 76; 0.587 x 255 = 149.685 -> 149 (not 150);
+    // 0.114 x 255 = 29.07 -> 29; 0.299 x 10 + 0.587 x 20 + 0.114 x 30 = 18.15 -> 18.
+    const auto rgb = bands({{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {10, 20, 30}}, 16);
+    ASSERT_TRUE(writeJpeg(path, rgb.data(), 16, 64, 0, 75));
+    const cv::Mat read = cv::imread(path, cv::IMREAD_UNCHANGED);
+    ASSERT_EQ(read.type(), CV_8UC1) << "one grey component";
+    const int want[] = {76, 149, 29, 18};
+    for (int band = 0; band < 4; ++band)
+        for (int y = band * 16; y < band * 16 + 16; ++y)
+            for (int x = 0; x < 16; ++x)
+                ASSERT_EQ(read.at<std::uint8_t>(y, x), want[band]) << "row " << y;
+}
+
+TEST_F(JpegFile, ReplacesAnExistingFile) {
+    const auto small = bands({{1, 2, 3}}, 8);
+    const auto large = bands({{9, 9, 9}, {200, 200, 200}}, 64);
+    ASSERT_TRUE(writeJpeg(path, large.data(), 64, 32, 1, 75));
+    ASSERT_TRUE(writeJpeg(path, small.data(), 8, 16, 1, 75));
+    const cv::Mat read = cv::imread(path);
+    EXPECT_EQ(read.cols, 8);
+    EXPECT_EQ(read.rows, 16);
+}
+
+TEST_F(JpegFile, PathThatCannotBeOpenedIsReported) {
+    const auto rgb = bands({{1, 2, 3}}, 8);
+    const std::string missing = dir + "/missing/picture.jpg";
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(writeJpeg(missing, rgb.data(), 8, 16, 1, 75));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "JpegFile :\nCan't open " + missing + "\n");
+}
+
+TEST_F(JpegFile, WriteErrorIsReportedAndLeavesNoFile) {
+    fs::create_symlink("/dev/full", path);
+    const auto rgb = bands({{1, 2, 3}, {4, 5, 6}}, 256);
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(writeJpeg(path, rgb.data(), 256, 32, 1, 75));
+    EXPECT_TRUE(has(testing::internal::GetCapturedStderr(), "JPEG Error"));
+    EXPECT_FALSE(fs::exists(fs::symlink_status(path)));
+}
+
+TEST_F(JpegFile, PictureThatCannotBeCodedIsRefusedWithoutAFile) {
+    const auto rgb = bands({{1, 2, 3}}, 8);
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(writeJpeg(path, rgb.data(), 0, 16, 1, 75));
+    EXPECT_FALSE(writeJpeg(path, nullptr, 8, 16, 1, 75));
+    EXPECT_FALSE(writeJpeg(path, rgb.data(), 70000, 1, 1, 75));
+    testing::internal::GetCapturedStderr();
+    EXPECT_FALSE(fs::exists(path));
+}
+
+}  // namespace
