@@ -9,6 +9,7 @@
 #include "bench_frames.h"
 #include "color_processor.h"
 #include "frame_decode.h"
+#include "lookup_vbmi.h"
 #include "mode_geometry.h"
 
 namespace {
@@ -37,6 +38,9 @@ void configure(P& p, int threads) {
 
 void decodeBench(benchmark::State& state, int bytesPerSample) {
     const int threads = static_cast<int>(state.range(0));
+    // The second argument switches the AVX-512 byte-permute lookup off, to show what
+    // CPUs without it get.
+    setVbmiEnabled(state.range(1) != 0);
     const FrameLayout layout = layout0();
     std::mutex lock;
     ColorProcessor8 p8(lock);
@@ -56,6 +60,7 @@ void decodeBench(benchmark::State& state, int bytesPerSample) {
         benchmark::ClobberMemory();
     }
     state.SetItemsProcessed(state.iterations() * layout.width * layout.height);
+    setVbmiEnabled(true);
 }
 
 void BM_Decode8_Mode0(benchmark::State& state) { decodeBench(state, 1); }
@@ -79,7 +84,7 @@ void BM_OpenCvBayer8_Mode0(benchmark::State& state) {
 }  // namespace
 
 BENCHMARK(BM_OpenCvBayer8_Mode0)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(10)->ReportAggregatesOnly(true);
-BENCHMARK(BM_Decode8_Mode0)->Arg(1)->Arg(2)->ArgName("threads")->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(10)->ReportAggregatesOnly(true);
-BENCHMARK(BM_Decode16_Mode0)->Arg(1)->Arg(2)->ArgName("threads")->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(10)->ReportAggregatesOnly(true);
+BENCHMARK(BM_Decode8_Mode0)->Args({1, 1})->Args({2, 1})->Args({1, 0})->ArgNames({"threads", "vbmi"})->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(10)->ReportAggregatesOnly(true);
+BENCHMARK(BM_Decode16_Mode0)->Args({1, 1})->Args({2, 1})->ArgNames({"threads", "vbmi"})->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(10)->ReportAggregatesOnly(true);
 
 BENCHMARK_MAIN();
