@@ -32,6 +32,7 @@ bool FrameReader::allocate() {
 }
 
 int FrameReader::read(std::uint8_t* target, int& bytesPerSample) {
+    std::lock_guard lock(readLock_);
     SensorState& state = device_.state();
     if (device_.busy() || buffer_.empty()) return kNoFrame;
     const int bps = state.dataWidth;

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
 #include <vector>
 
 #include "sensor_device.h"
@@ -44,6 +45,7 @@ public:
 private:
     SensorDevice& device_;
     std::vector<std::uint8_t> buffer_;
+    std::mutex readLock_;  // one read buffer: reads from several threads take turns
 };
 
 }  // namespace ostra

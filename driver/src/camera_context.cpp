@@ -1,0 +1,66 @@
+#include "camera_context.h"
+
+#include <new>
+
+namespace ostra {
+
+CameraContext::CameraContext() = default;
+
+CameraContext::~CameraContext() {
+    // The streaming threads use the device and the reader: they end first.
+    if (stream_) stream_->stop();
+    stream_.reset();
+    reader_.reset();
+    device_.reset();
+}
+
+bool CameraContext::open(int mode, KdWindow* display, KdWindow* notify) {
+    device_ = std::make_unique<SensorDevice>(decodeLock_);
+    if (!device_->attach(mode)) return false;
+    teams_.loadStoredTeam(*device_, controls_);
+    reader_ = std::make_unique<FrameReader>(*device_);
+    if (!reader_->allocate()) return false;
+    staging_.assign(FrameReader::maxFrameBytes(), 0);
+    stream_ = std::make_unique<FrameStream>(*device_, *reader_, decodeLock_, display, notify);
+    device_->startup();
+    return true;
+}
+
+void CameraContext::close() {
+    if (stream_) stream_->stop();
+    teams_.save(teams_.teamInUse(), *device_, controls_);
+    device_->stop();
+}
+
+int CameraContext::grab(std::uint8_t* destination) {
+    std::lock_guard lock(grabLock_);
+    return reader_->grab(staging_.data(), stagingBytesPerSample_, destination);
+}
+
+void CameraContext::setWhiteBalancePending(bool pending) {
+    if (device_->state().dataWidth == 2) {
+        device_->processor16().setWhiteBalancePending(pending);
+    } else {
+        device_->processor8().setWhiteBalancePending(pending);
+    }
+}
+
+bool CameraContext::whiteBalancePending() {
+    return device_->state().dataWidth == 2 ? device_->processor16().whiteBalancePending()
+                                           : device_->processor8().whiteBalancePending();
+}
+
+void CameraContext::adoptProcessorGains(int& red, int& green, int& blue) {
+    float b, g, r;
+    if (device_->state().dataWidth == 2) {
+        device_->processor16().gains(b, g, r);
+    } else {
+        device_->processor8().gains(b, g, r);
+    }
+    red = static_cast<int>(r * 64.0f);
+    green = static_cast<int>(g * 64.0f);
+    blue = static_cast<int>(b * 64.0f);
+    device_->setGains(red, green, blue);
+}
+
+}  // namespace ostra

@@ -1,0 +1,337 @@
+// The exported functions of libostra.so: each finds the one camera context and hands
+// the call to it. No exception leaves an export: running out of memory gives -2,
+// anything else the export's failure result.
+#include <atomic>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <new>
+
+#include "camera_context.h"
+#include "frame_decode.h"
+#include "frame_files.h"
+#include "ostra.h"
+#include "platform/clock.h"
+
+using ostra::CameraContext;
+using ostra::SensorDevice;
+namespace device_clock = corvalis::platform::clock;
+
+namespace {
+
+// Init and UnInit replace the context under this lock; the other exports read the
+// pointer without it (the caller keeps UnInit after every other call).
+std::mutex lifeLock;
+std::atomic<CameraContext*> current{nullptr};
+
+constexpr int kNoCamera = -1;
+constexpr int kOutOfMemory = -2;
+constexpr int kRefused = -4;
+constexpr int kGainWaitPolls = 10;
+constexpr std::uint32_t kGainWaitMs = 100;
+constexpr std::uint32_t kRestartSettleMs = 200;
+
+template <typename F>
+int guarded(F&& body) {
+    try {
+        return body();
+    } catch (const std::bad_alloc&) {
+        return kOutOfMemory;
+    } catch (...) {
+        return kNoCamera;
+    }
+}
+
+// Runs `body(context, sensor)` when a camera context exists, else -1.
+template <typename F>
+int withCamera(F&& body) {
+    CameraContext* context = current.load(std::memory_order_acquire);
+    if (context == nullptr) return kNoCamera;
+    return guarded([&] { return body(*context, context->sensor()); });
+}
+
+// A getter: writes through `target` when it is not null.
+template <typename T, typename F>
+int get(T* target, F&& value) {
+    return withCamera([&](CameraContext& c, SensorDevice& s) {
+        if (target == nullptr) return 0;
+        *target = static_cast<T>(value(c, s));
+        return 1;
+    });
+}
+
+int lowByte(int value) { return value & 0xFF; }
+int low16(int value) { return value & 0xFFFF; }
+
+std::uint32_t rowsFor(std::uint32_t micros, float rowTime) {
+    return static_cast<std::uint32_t>((static_cast<float>(micros) + rowTime - 1.0f) / rowTime);
+}
+
+}  // namespace
+
+extern "C" {
+
+int OstraIICameraInit(int mode, KdWindow* display, KdWindow* notify) {
+    std::lock_guard lock(lifeLock);
+    // A context left from before is replaced whole: its camera is released first.
+    delete current.exchange(nullptr, std::memory_order_acq_rel);
+    return guarded([&] {
+        auto context = std::make_unique<CameraContext>();
+        if (!context->open(lowByte(mode), display, notify)) return kNoCamera;
+        current.store(context.release(), std::memory_order_release);
+        return 1;
+    });
+}
+
+int OstraIICameraUnInit(void) {
+    std::lock_guard lock(lifeLock);
+    std::unique_ptr<CameraContext> context(current.exchange(nullptr, std::memory_order_acq_rel));
+    if (!context) return kNoCamera;
+    return guarded([&] {
+        context->close();
+        return 1;
+    });
+}
+
+int OstraIICameraPlay(void) {
+    return withCamera([](CameraContext& c, SensorDevice&) { return c.stream().play(); });
+}
+int OstraIICameraPause(void) {
+    return withCamera([](CameraContext& c, SensorDevice&) { return c.stream().pause(); });
+}
+int OstraIICameraStop(void) {
+    return withCamera([](CameraContext& c, SensorDevice&) { return c.stream().stop(); });
+}
+int OstraIICameraSetVideoMessage(unsigned int message) {
+    return withCamera([&](CameraContext& c, SensorDevice&) {
+        c.stream().setVideoMessage(message);
+        return 1;
+    });
+}
+int OstraIICameraDisplayEnable(int on) {
+    return withCamera([&](CameraContext& c, SensorDevice&) {
+        c.stream().setDisplayEnabled(on);
+        return 1;
+    });
+}
+
+int OstraIICameraGrabFrame(unsigned char* destination) {
+    return withCamera([&](CameraContext& c, SensorDevice&) { return destination ? c.grab(destination) : 0; });
+}
+
+int OstraIICameraDecode(unsigned char* raw, unsigned char* rgb, int, int, int to8) {
+    return withCamera([&](CameraContext& c, SensorDevice& s) {
+        if (raw == nullptr || rgb == nullptr) return 0;
+        ostra::decodeFrame(c.decodeLock(), s.processor8(), s.processor16(), s.state().dataWidth, s.frameLayout(), raw,
+                           rgb, to8 != 0);
+        return 1;
+    });
+}
+
+int OstraIICameraCaptureFile(const char* basePath, int formats) {
+    return withCamera([&](CameraContext& c, SensorDevice& s) {
+        if (basePath == nullptr) return 0;
+        return ostra::captureFrameFiles(s, c.reader(), c.decodeLock(), &c.stream(), basePath, formats);
+    });
+}
+
+int OstraIICameraSetResolution(int mode) {
+    return withCamera([&](CameraContext&, SensorDevice& s) { return s.setMode(lowByte(mode)) ? 1 : 0; });
+}
+int OstraIICameraGetResolution(unsigned char* mode) {
+    return get(mode, [](CameraContext&, SensorDevice& s) { return s.mode(); });
+}
+int OstraIICameraGetImageSize(int* width, int* height) {
+    return withCamera([&](CameraContext&, SensorDevice& s) {
+        if (width == nullptr || height == nullptr) return 0;
+        s.imageSize(*width, *height);
+        return 1;
+    });
+}
+
+int OstraIICameraSetAeState(int on) {
+    return withCamera([&](CameraContext& c, SensorDevice& s) {
+        c.controls().setAeState(on, s);
+        return 1;
+    });
+}
+int OstraIICameraGetAeState(int* on) {
+    return get(on, [](CameraContext& c, SensorDevice&) { return c.controls().aeState(); });
+}
+
+int OstraIICameraSetExposureTime(int milliseconds) {
+    return withCamera([&](CameraContext&, SensorDevice& s) {
+        // The product wraps like the camera's 32-bit arithmetic.
+        const std::uint32_t micros = static_cast<std::uint32_t>(milliseconds) * 1000u;
+        s.setExposureRows(rowsFor(micros, s.rowTime()));
+        return 1;
+    });
+}
+int OstraIICameraGetExposureTime(unsigned int* milliseconds) {
+    return get(milliseconds, [](CameraContext&, SensorDevice& s) {
+        return static_cast<unsigned int>(static_cast<float>(s.exposureRows()) * s.rowTime() * 0.001f);
+    });
+}
+int OstraIICameraGetRowTime(float* microseconds) {
+    return get(microseconds, [](CameraContext&, SensorDevice& s) { return s.rowTime(); });
+}
+
+int OstraIICameraRestartLongExposure(int restartStreaming) {
+    return withCamera([&](CameraContext& c, SensorDevice& s) {
+        if (restartStreaming != 0 && c.stream().state() == ostra::FrameStream::kStreaming) {
+            c.stream().stop();
+            s.restart();
+            device_clock::sleepMs(kRestartSettleMs);
+            c.stream().play();
+        } else {
+            s.restart();
+        }
+        return 1;
+    });
+}
+
+int OstraIICameraSetLongExpPower(int on) {
+    return withCamera([&](CameraContext&, SensorDevice& s) {
+        s.setLongExposurePower(on);
+        return 1;
+    });
+}
+int OstraIICameraGetLongExpPower(int* on) {
+    return get(on, [](CameraContext&, SensorDevice& s) { return s.longExposurePower(); });
+}
+int OstraIICameraSetAnalogGain(int gain) {
+    return withCamera([&](CameraContext&, SensorDevice& s) {
+        s.setAnalogueGain(low16(gain));
+        return 1;
+    });
+}
+int OstraIICameraGetAnalogGain(unsigned short* gain) {
+    return get(gain, [](CameraContext&, SensorDevice& s) { return s.analogueGain(); });
+}
+
+int OstraIICameraSetAWBState(int armed) {
+    return withCamera([&](CameraContext& c, SensorDevice&) {
+        c.setWhiteBalancePending(armed != 0);
+        return 1;
+    });
+}
+int OstraIICameraGetAWBState(int* pending) {
+    return get(pending, [](CameraContext& c, SensorDevice&) { return c.whiteBalancePending() ? 1 : 0; });
+}
+int OstraIICameraSetGain(int red, int green, int blue) {
+    return withCamera([&](CameraContext&, SensorDevice& s) {
+        s.setGains(low16(red), low16(green), low16(blue));
+        return 1;
+    });
+}
+int OstraIICameraGetGain(int* red, int* green, int* blue) {
+    return withCamera([&](CameraContext& c, SensorDevice&) {
+        if (red == nullptr || green == nullptr || blue == nullptr) return 0;
+        // A pending one-push balance is measured by the next decode: give it about a second.
+        for (int poll = 0; poll < kGainWaitPolls && c.whiteBalancePending(); ++poll) device_clock::sleepMs(kGainWaitMs);
+        c.adoptProcessorGains(*red, *green, *blue);
+        return 1;
+    });
+}
+
+int OstraIICameraSetGamma(int gamma) {
+    return withCamera([&](CameraContext&, SensorDevice& s) {
+        s.setGamma(lowByte(gamma));
+        return 1;
+    });
+}
+int OstraIICameraGetGamma(unsigned char* gamma) {
+    return get(gamma, [](CameraContext&, SensorDevice& s) { return s.gamma(); });
+}
+int OstraIICameraSetContrast(int contrast) {
+    return withCamera([&](CameraContext&, SensorDevice& s) {
+        s.setContrast(lowByte(contrast));
+        return 1;
+    });
+}
+int OstraIICameraGetContrast(unsigned char* contrast) {
+    return get(contrast, [](CameraContext&, SensorDevice& s) { return s.contrast(); });
+}
+int OstraIICameraSetSaturation(int saturation) {
+    return withCamera([&](CameraContext& c, SensorDevice& s) {
+        c.controls().setSaturation(saturation, s);
+        return 1;
+    });
+}
+int OstraIICameraGetSaturation(unsigned char* saturation) {
+    return get(saturation, [](CameraContext& c, SensorDevice&) { return c.controls().saturation(); });
+}
+int OstraIICameraSetColorEnhancement(int on) {
+    return withCamera([&](CameraContext& c, SensorDevice& s) {
+        c.controls().setColorEnhancement(on, s);
+        return 1;
+    });
+}
+int OstraIICameraGetColorEnhancement(int* on) {
+    return get(on, [](CameraContext& c, SensorDevice&) { return c.controls().colorEnhancement(); });
+}
+int OstraIICameraSetMonochrome(int on) {
+    return withCamera([&](CameraContext& c, SensorDevice& s) {
+        c.controls().setMonochrome(on, s);
+        return 1;
+    });
+}
+int OstraIICameraGetMonochrome(int* on) {
+    return get(on, [](CameraContext& c, SensorDevice&) { return c.controls().monochrome(); });
+}
+
+int OstraIICameraSetMirror(int axis, int on) {
+    return withCamera([&](CameraContext&, SensorDevice& s) {
+        if (axis == 0 || axis == 1) s.setMirror(axis, on != 0);
+        return 1;
+    });
+}
+int OstraIICameraGetMirror(int axis, int* on) {
+    return withCamera([&](CameraContext&, SensorDevice& s) {
+        if ((axis == 0 || axis == 1) && on != nullptr) *on = s.mirror(axis) ? 1 : 0;
+        return 1;
+    });
+}
+
+int OstraIICameraSetFrameSpeed(int speed) {
+    return withCamera([&](CameraContext&, SensorDevice& s) {
+        const int value = lowByte(speed);
+        if (value == 1 && s.dataWidth() == 2) return kRefused;
+        // The exposure keeps its duration across the change of row time.
+        const float duration = static_cast<float>(s.exposureRows()) * s.rowTime();
+        s.setFrameSpeed(value);
+        const float rowTime = s.rowTime();
+        s.setExposureRows(static_cast<std::uint32_t>((rowTime + duration - 1.0f) / rowTime));
+        return 1;
+    });
+}
+int OstraIICameraGetFrameSpeed(unsigned char* speed) {
+    return get(speed, [](CameraContext&, SensorDevice& s) { return s.frameSpeed(); });
+}
+int OstraIICameraSetDataWide(int wide) {
+    return withCamera([&](CameraContext&, SensorDevice& s) {
+        s.setDataWidth(wide != 0 ? 2 : 1);
+        return 1;
+    });
+}
+int OstraIICameraGetDataWide(int* wide) {
+    return get(wide, [](CameraContext&, SensorDevice& s) { return s.dataWidth() == 2 ? 1 : 0; });
+}
+
+int OstraIICameraSaveParameter(int team) {
+    return withCamera([&](CameraContext& c, SensorDevice& s) {
+        c.teams().save(lowByte(team), s, c.controls());
+        return 1;
+    });
+}
+int OstraIICameraReadParameter(int team) {
+    return withCamera([&](CameraContext& c, SensorDevice& s) {
+        c.teams().read(lowByte(team), s, c.controls());
+        return 1;
+    });
+}
+int OstraIICameraGetCurrentParameterTeam(unsigned char* team) {
+    return get(team, [](CameraContext& c, SensorDevice&) { return c.teams().storedTeam(); });
+}
+
+}  // extern "C"
