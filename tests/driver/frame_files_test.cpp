@@ -22,64 +22,12 @@
 #include <thread>
 #include <vector>
 
+#include "allocation_control.h"
 #include "frame_decode.h"
 #include "frame_files.h"
 #include "platform/clock.h"
 #include "platform/sim.h"
 #include "tiff_info.h"
-
-namespace {
-
-// Set by a test to make every large allocation fail, as it would on a starved machine.
-std::atomic<bool> refuseLargeAllocations{false};
-constexpr std::size_t kLarge = 1 << 20;
-
-}  // namespace
-
-// The whole family is replaced, so that every allocation pairs with its own release.
-[[gnu::noinline]] static void* allocate(std::size_t size) {
-    if (size >= kLarge && refuseLargeAllocations.load(std::memory_order_relaxed))
-        throw std::bad_alloc();
-    if (void* p = std::malloc(size ? size : 1)) return p;
-    throw std::bad_alloc();
-}
-[[gnu::noinline]] static void* allocateOrNull(std::size_t size) noexcept {
-    try {
-        return allocate(size);
-    } catch (const std::bad_alloc&) {
-        return nullptr;
-    }
-}
-void* operator new(std::size_t size) {
-    return allocate(size);
-}
-void* operator new[](std::size_t size) {
-    return allocate(size);
-}
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-    return allocateOrNull(size);
-}
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
-    return allocateOrNull(size);
-}
-[[gnu::noinline]] void operator delete(void* p) noexcept {
-    std::free(p);
-}
-[[gnu::noinline]] void operator delete[](void* p) noexcept {
-    std::free(p);
-}
-[[gnu::noinline]] void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
-[[gnu::noinline]] void operator delete[](void* p, std::size_t) noexcept {
-    std::free(p);
-}
-[[gnu::noinline]] void operator delete(void* p, const std::nothrow_t&) noexcept {
-    std::free(p);
-}
-[[gnu::noinline]] void operator delete[](void* p, const std::nothrow_t&) noexcept {
-    std::free(p);
-}
 
 namespace {
 
@@ -499,9 +447,9 @@ TEST_F(FrameFiles, BuffersThatCannotBeHadGiveMinusTwoAndTheStreamGoesOn) {
     FrameStream stream(device, reader, decodeLock, nullptr, &notify.handle);
     ASSERT_EQ(stream.play(), 1);
     startFrames();
-    refuseLargeAllocations = true;
+    allocation_control::refuseLarge(true);
     const int result = capture(kAll, &stream);
-    refuseLargeAllocations = false;
+    allocation_control::refuseLarge(false);
     EXPECT_EQ(result, kCaptureNoMemory);
     EXPECT_TRUE(filesIn(dir).empty());
     EXPECT_EQ(stream.state(), FrameStream::kStreaming);

@@ -11,40 +11,12 @@
 #include <new>
 #include <vector>
 
+#include "allocation_control.h"
 #include "frame_builder.h"
 #include "frame_reader.h"
 #include "ostra.h"
 #include "platform/clock.h"
 #include "platform/sim.h"
-
-namespace {
-
-std::atomic<long> allocations{0};
-
-}  // namespace
-
-// Counts every allocation of the process, to show a read makes none. The whole set
-// of plain forms is replaced, so every allocation and release meet in malloc/free.
-namespace {
-void* countedAllocation(std::size_t size) {
-    allocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size ? size : 1)) return p;
-    throw std::bad_alloc();
-}
-}  // namespace
-void* operator new(std::size_t size) { return countedAllocation(size); }
-void* operator new[](std::size_t size) { return countedAllocation(size); }
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-    allocations.fetch_add(1, std::memory_order_relaxed);
-    return std::malloc(size ? size : 1);
-}
-void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept { return operator new(size, tag); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
-void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
 
 namespace {
 
@@ -246,9 +218,9 @@ TEST(FrameReadMemory, AReadAllocatesNothing) {
     std::vector<std::uint8_t> target(FrameReader::maxFrameBytes());
     int bps = 0;
     ASSERT_EQ(reader.read(target.data(), bps), 1);
-    const long before = allocations.load();
+    const long before = allocation_control::count();
     for (int i = 0; i < 3; ++i) ASSERT_EQ(reader.read(target.data(), bps), 1);
-    EXPECT_EQ(allocations.load() - before, 0);
+    EXPECT_EQ(allocation_control::count() - before, 0);
     EXPECT_EQ(target[12345], 7);
 }
 

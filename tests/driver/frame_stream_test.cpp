@@ -15,43 +15,10 @@
 #include <thread>
 #include <vector>
 
+#include "allocation_control.h"
 #include "frame_stream.h"
 #include "platform/clock.h"
 #include "platform/sim.h"
-
-namespace {
-
-// Set by a test to make every large allocation fail, as it would on a starved machine.
-std::atomic<bool> refuseLargeAllocations{false};
-constexpr std::size_t kLarge = 1 << 20;
-
-}  // namespace
-
-// The whole family is replaced, so that every allocation pairs with its own release
-// also under the sanitizers; kept out of line so the compiler does not pair malloc and
-// free across them.
-[[gnu::noinline]] static void* allocate(std::size_t size) {
-    if (size >= kLarge && refuseLargeAllocations.load(std::memory_order_relaxed)) throw std::bad_alloc();
-    if (void* p = std::malloc(size ? size : 1)) return p;
-    throw std::bad_alloc();
-}
-[[gnu::noinline]] static void* allocateOrNull(std::size_t size) noexcept {
-    try {
-        return allocate(size);
-    } catch (const std::bad_alloc&) {
-        return nullptr;
-    }
-}
-void* operator new(std::size_t size) { return allocate(size); }
-void* operator new[](std::size_t size) { return allocate(size); }
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return allocateOrNull(size); }
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return allocateOrNull(size); }
-[[gnu::noinline]] void operator delete(void* p) noexcept { std::free(p); }
-[[gnu::noinline]] void operator delete[](void* p) noexcept { std::free(p); }
-[[gnu::noinline]] void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-[[gnu::noinline]] void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-[[gnu::noinline]] void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
-[[gnu::noinline]] void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
 
 namespace {
 
@@ -142,7 +109,7 @@ protected:
 
     void TearDown() override {
         stream.reset();
-        refuseLargeAllocations = false;
+        allocation_control::refuseLarge(false);
         if (camera) camera->clearFaults();
     }
 
@@ -354,9 +321,9 @@ TEST_F(Streaming, PlayAfterStopStreamsAgain) {
 
 TEST_F(Streaming, PlayWithoutMemoryStartsNothing) {
     camera->clearRequests();
-    refuseLargeAllocations = true;
+    allocation_control::refuseLarge(true);
     EXPECT_EQ(stream->play(), -2);
-    refuseLargeAllocations = false;
+    allocation_control::refuseLarge(false);
     EXPECT_EQ(stream->state(), FrameStream::kStopped);
     EXPECT_EQ(stream->stop(), 0);
     std::this_thread::sleep_for(50ms);
