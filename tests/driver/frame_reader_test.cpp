@@ -77,6 +77,14 @@ protected:
         return result;
     }
 
+    // Device time counts the real time a read takes besides the scaled exposure: a
+    // slow build (ThreadSanitizer renders a frame for seconds) turns a short read into
+    // a long one, where the rule under test does not apply.
+    void skipIfTheReadWasSlow() {
+        const std::uint32_t took = device.state().readEndTick - device.state().readStartTick;
+        if (took > FrameReader::kDiscardExemptMs) GTEST_SKIP() << "a short read took " << took << " ms here";
+    }
+
     int startFrames() {
         int n = 0;
         for (const auto& r : camera->requests()) n += r[4] == 0xB3;
@@ -143,7 +151,9 @@ TEST_F(FrameRead, FirstShortFrameAfterAWidthChangeIsDropped) {
     device.setExposureRows(1000);  // 180 ms at speed 1
     device.setDataWidth(2);
     EXPECT_TRUE(device.discardNextFrame());
-    EXPECT_EQ(read(), -3);
+    const int first = read();
+    skipIfTheReadWasSlow();
+    EXPECT_EQ(first, -3);
     EXPECT_FALSE(device.discardNextFrame());
     EXPECT_EQ(read(), 1);
 }
@@ -154,7 +164,9 @@ TEST_F(FrameRead, LongExposureAfterAWidthChangeIsKept) {
     EXPECT_EQ(read(), 1);
     EXPECT_TRUE(device.discardNextFrame()) << "the flag stays for the next short read";
     device.setExposureRows(1000);
-    EXPECT_EQ(read(), -3);
+    const int next = read();
+    skipIfTheReadWasSlow();
+    EXPECT_EQ(next, -3);
 }
 
 TEST_F(FrameRead, GrabCopiesTheWholeFrameAlsoAfterAFailedRead) {
