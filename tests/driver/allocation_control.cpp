@@ -5,18 +5,18 @@
 
 namespace {
 std::atomic<long> allocations{0};
-std::atomic<bool> refuseLargeAllocations{false};
+thread_local bool refuseLargeAllocations = false;
 }  // namespace
 
 namespace allocation_control {
 long count() { return allocations.load(std::memory_order_relaxed); }
-void refuseLarge(bool refuse) { refuseLargeAllocations.store(refuse, std::memory_order_relaxed); }
+void refuseLarge(bool refuse) { refuseLargeAllocations = refuse; }
 }  // namespace allocation_control
 
 // Kept out of line so the compiler does not pair malloc and free across them.
 [[gnu::noinline]] static void* allocate(std::size_t size) {
     allocations.fetch_add(1, std::memory_order_relaxed);
-    if (size >= allocation_control::kLarge && refuseLargeAllocations.load(std::memory_order_relaxed))
+    if (size >= allocation_control::kLarge && refuseLargeAllocations)
         throw std::bad_alloc();
     if (void* p = std::malloc(size ? size : 1)) return p;
     throw std::bad_alloc();
