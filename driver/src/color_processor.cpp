@@ -317,12 +317,14 @@ void ColorProcessor<Sample>::processRows(const Sample* mosaic, Out* dst, const F
     const int aLastCol = 2 * ((w - 1) / 2) - 1;  // set A: columns 1, 3, ..., aLastCol (W > 2)
     const int bLastCol = 2 * ((w - 3) / 2);      // set B: columns 2, 4, ..., bLastCol (W > 4)
 
-    auto slotFor = [&](int d) -> int {
+    // The ring slot holding demosaiced row d, demosaicing it into the slot of the row
+    // farthest away if needed; the slots of rows `keep` and `keep2` are never taken.
+    auto slotFor = [&](int d, int keep, int keep2) -> int {
         for (int s = 0; s < 3; ++s)
             if (rows.tag[s] == d) return s;
-        // Reuse the slot whose row is farthest from d (no longer needed).
-        int victim = 0, far = -1;
+        int victim = -1, far = -1;
         for (int s = 0; s < 3; ++s) {
+            if (rows.tag[s] >= 0 && (rows.tag[s] == keep || rows.tag[s] == keep2)) continue;
             const int dist = rows.tag[s] < 0 ? 1 << 30 : std::abs(rows.tag[s] - d);
             if (dist > far) far = dist, victim = s;
         }
@@ -339,30 +341,23 @@ void ColorProcessor<Sample>::processRows(const Sample* mosaic, Out* dst, const F
         const bool setA = inSmoothRows && ((m % 2 == 1) != layout.mirrorLeftRight);
         const bool setB = inSmoothRows && !setA;
 
-        const Sample* green;
-        const int cs = slotFor(d);
+        const int slot = slotFor(d, -1, -1);
+        const Sample* b = rows.plane[slot][0];
+        const Sample* r = rows.plane[slot][2];
+        const Sample* green = rows.plane[slot][1];
         if ((setA && w > 2) || (setB && w > 4)) {
-            const int su = slotFor(d - 1);
-            const int sd = slotFor(d + 1);
-            const int sc = slotFor(d);  // d stays cached: slots hold d - 1, d, d + 1
-            const Sample* gu = rows.plane[su][1];
-            const Sample* gd = rows.plane[sd][1];
-            const Sample* gc = rows.plane[sc][1];
+            const Sample* gu = rows.plane[slotFor(d - 1, d, -1)][1];
+            const Sample* gd = rows.plane[slotFor(d + 1, d, d - 1)][1];
             Sample* __restrict out = rows.smoothedGreen;
             // The set's picture columns first..last (step 2) in mosaic columns.
             const int first = setA ? 1 : 2;
             const int last = setA ? aLastCol : bLastCol;
             const int lo = flip ? w - 1 - last : first;
             const int hi = flip ? w - 1 - first : last;
-            std::memcpy(out, gc, w * sizeof(Sample));
-            smoothGreens(gu, gc, gd, rows.evenColumns, lo, hi, out);
+            std::memcpy(out, green, w * sizeof(Sample));
+            smoothGreens(gu, green, gd, rows.evenColumns, lo, hi, out);
             green = out;
-        } else {
-            green = rows.plane[cs][1];
         }
-        const int slot = slotFor(d);
-        const Sample* b = rows.plane[slot][0];
-        const Sample* r = rows.plane[slot][2];
         Out* target = dst + dstRow * static_cast<std::size_t>(i);
         const bool direct = !halve && sizeof(Out) == sizeof(Sample);
         Sample* picture = direct ? reinterpret_cast<Sample*>(target) : rows.picture;
