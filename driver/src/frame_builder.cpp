@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "usb_channel.h"
 #include "vector_clones.h"
 
 namespace ostra {
@@ -12,9 +13,12 @@ std::size_t rawFrameBytes(const ModeGeometry& g, int bytesPerSample) {
            static_cast<std::size_t>(bytesPerSample);
 }
 
+std::size_t readLength(const ModeGeometry& g, int bytesPerSample) {
+    return UsbChannel::requestSize(rawFrameBytes(g, bytesPerSample));
+}
+
 std::size_t readRequestBytes(const ModeGeometry& g, int bytesPerSample) {
-    const std::size_t rounded = (rawFrameBytes(g, bytesPerSample) / 512 + 1) * 512;
-    return (rounded / 512 + 1) * 512;
+    return UsbChannel::requestSize(readLength(g, bytesPerSample));
 }
 
 std::size_t builtFrameBytes(const ModeGeometry& g, int bytesPerSample) {

@@ -12,9 +12,11 @@ inline constexpr int kFrameStartMarkerLength = 10;
 
 // Bytes of one read-out as the sensor sends it (after the header).
 std::size_t rawFrameBytes(const ModeGeometry& g, int bytesPerSample);
-// The read request for one frame: the raw size rounded up to whole 512-byte blocks
-// with one block to spare, which is what the channel rounds it to once more, so it
-// holds the header and the frame.
+// The length a frame read gives the channel: the raw size rounded up to whole
+// 512-byte blocks with one block to spare.
+std::size_t readLength(const ModeGeometry& g, int bytesPerSample);
+// What the channel then asks the camera for (it rounds once more): room for the
+// header and the frame.
 std::size_t readRequestBytes(const ModeGeometry& g, int bytesPerSample);
 // Bytes of the built frame (processing width x height samples).
 std::size_t builtFrameBytes(const ModeGeometry& g, int bytesPerSample);

@@ -42,8 +42,7 @@ int FrameReader::read(std::uint8_t* target, int& bytesPerSample) {
     state.readStartTick = clock::tickCount();
     state.commands->run(kSlotStartFrame, state);
     const std::size_t raw = rawFrameBytes(g, bps);
-    const std::size_t length = (raw / 512 + 1) * 512;
-    const std::size_t got = device_.channel().read(std::span(buffer_.data(), buffer_.size()), length);
+    const std::size_t got = device_.channel().read(std::span(buffer_.data(), buffer_.size()), readLength(g, bps));
     if (got == 0) return kNoFrame;
     state.readEndTick = clock::tickCount();
 
