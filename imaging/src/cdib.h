@@ -1,0 +1,46 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "vantelo.h"
+
+// One picture as a packed device-independent bitmap in one owned byte block: the
+// 40-byte information header, the colour table (4 bytes an entry), then the rows bottom
+// row first, each padded to a multiple of 4 bytes. An empty picture has no block.
+// Operations that build a new block leave the old picture in place when they fail.
+class CDib {
+public:
+    CDib() = default;
+    CDib(const CDib&) = delete;
+    CDib& operator=(const CDib&) = delete;
+    CDib(CDib&&) noexcept = default;
+    CDib& operator=(CDib&&) noexcept = default;
+
+    // A new zeroed picture; bit counts are raised to 1, 4, 8 or 24 (8 bits get the grey
+    // table). 1 done, 0 refused (size or memory).
+    int CreateBlank(int width, int height, int bits);
+    // A 24-bit picture from packed top-down rows of width x 3 bytes. A null `pixels`
+    // does nothing. 1 done, 0 refused.
+    int SetFromPixels(const unsigned char* pixels, int width, int height);
+    // Reads a BMP file; 1 done, 0 refused (the picture stays as it was).
+    int LoadBmpFile(const char* path);
+    // Nearest-neighbour resampling to a new size. 0 for a zero size.
+    int Resample(int width, int height);
+    // Draws the picture stretched into `rect`.
+    void DrawStretched(QPainter* dc, const RECT* rect) const;
+    // The picture as a new QImage the caller deletes; null for an empty picture.
+    QImage* MakeBitmap(QPainter* dc) const;
+
+    int Width() const;
+    int Height() const;
+    int BitCount() const;
+    bool IsEmpty() const { return block_.empty(); }
+    // The whole packed block (header, colour table, rows).
+    const std::vector<std::uint8_t>& Block() const { return block_; }
+    // Bytes per stored row of a picture of this width and bit count.
+    static std::size_t Stride(int width, int bits);
+
+private:
+    std::vector<std::uint8_t> block_;
+};
