@@ -32,15 +32,34 @@ public:
     // The picture as a new QImage the caller deletes; null for an empty picture.
     QImage* MakeBitmap(QPainter* dc) const;
 
+    // Makes the picture a 24-bit one of width x height whose rows the caller then fills
+    // (bottom row first, Stride(width, 24) bytes apart, padding left alone); the block
+    // is reused when it already has that form. Null when refused, the picture unchanged.
+    unsigned char* PrepareRows24(int width, int height);
+
     int Width() const;
     int Height() const;
     int BitCount() const;
+    // Entries of the colour table: the header's used-colours count, else 2, 16 or 256
+    // for 1, 4 or 8 bits, else none.
+    int ColorCount() const;
     bool IsEmpty() const { return block_.empty(); }
     // The whole packed block (header, colour table, rows).
     const std::vector<std::uint8_t>& Block() const { return block_; }
     // Bytes per stored row of a picture of this width and bit count.
     static std::size_t Stride(int width, int bits);
 
+    // Largest side and largest block a picture may have.
+    static constexpr int kMaxSide = 1 << 16;
+    static constexpr std::size_t kMaxBlockBytes = std::size_t{1} << 30;
+
 private:
+    const std::uint8_t* Rows() const;
+    // Blue, green, red of the pixel at stored row `row` (bottom row 0) and column `col`.
+    void PixelBgr(int row, int col, std::uint8_t bgr[3]) const;
+    // The rows in storage order as a 24-bit image: a view of the block for 24-bit
+    // pictures, a converted copy for the others. Null for an empty picture.
+    QImage StorageImage() const;
+
     std::vector<std::uint8_t> block_;
 };
