@@ -10,6 +10,7 @@ namespace msg {
 
 constexpr unsigned kUser = 1024;
 
+constexpr unsigned Command = 0x0111;           // WM_COMMAND: wParam = control identifier (a click)
 constexpr unsigned ExposureTimesDone = 1075;  // WM_USER+51: exposure-times dialog closed
 constexpr unsigned PanelsEnable = 1225;       // WM_USER+201: panels refresh enabled state
 constexpr unsigned PanelsReload = 1226;       // WM_USER+202: panels reload values from the camera
@@ -17,6 +18,7 @@ constexpr unsigned PanelsUpdate = 1227;       // WM_USER+203: panel host
 constexpr unsigned CameraArrived = 1237;      // WM_USER+213: wParam = model number
 constexpr unsigned CameraRemoved = 1238;      // WM_USER+214: wParam = model number
 constexpr unsigned OpenCamera = 1245;         // WM_USER+221: main frame: open; child frame: start preview
+                                              // (a child answers -2 when it cannot allocate its buffers)
 constexpr unsigned CloseCamera = 1246;        // WM_USER+222: main frame: close; child frame: stop preview
 constexpr unsigned FrameDisplayed = 1247;     // WM_USER+223
 constexpr unsigned FrameCaptured = 1248;      // WM_USER+224: wParam = frames still to capture
