@@ -16,10 +16,41 @@
  * sensor's Bayer order (even rows green, red; odd rows blue, green), top row first.
  * NIMBUS_RAW_BYTES(w, h) bytes in all.
  *
+ * The skipping resolutions keep every 2nd (4th) pair of rows and of columns, so the
+ * Bayer order stays as above; the binning ones sum 2 x 2 (4 x 4) samples of the same
+ * colour, clamped at full scale. Both read the centre of the full frame.
+ *
  * Decoded buffer (CameraDecode): the raw buffer's NIMBUS_HEADER_BYTES header copied,
  * then width x height pixels of 3 bytes in blue, green, red order, rows bottom-up with
  * no padding, every picture setting applied. NIMBUS_DECODED_BYTES(w, h) bytes in all.
- * Callers that hold frames of either family size their buffers for the larger one. */
+ * Callers that hold frames of either family size their buffers for the larger one.
+ * The picture starts at byte NIMBUS_HEADER_BYTES (512) of both buffers and nowhere
+ * else: nothing meaningful starts at byte 520; a reader starting there would be 8 bytes
+ * (two pixels and two channels) into the first row.
+ *
+ * Frame timing: each CameraGetImageData exposes a new frame from the moment it is
+ * called, for the exposure time, then reads it out in
+ *     rows x (20 us + columns / pixel rate),  pixel rate 12, 24, 48 MHz at speed 0, 1, 2
+ * (the full frame at speed 1: about 248 ms). A change of exposure or speed applies to
+ * the frame in progress, so shortening the exposure ends a long wait. The call returns
+ * 0 when the camera leaves the device list or CameraUnInit runs meanwhile.
+ *
+ * Picture settings, applied by CameraDecode in this order:
+ *   colour gains   each Bayer site x gain / 64, clamped (64 neutral);
+ *   demosaic       bilinear;
+ *   saturation     with colour enhancement on, each channel c becomes
+ *                  Y + (c - Y) x saturation / 100, Y = (77 R + 150 G + 29 B) / 256
+ *                  (100 neutral, 0 grey); with it off the colours stay as demosaiced;
+ *   monochrome     every channel = Y;
+ *   contrast       v -> 128 + (v - 128) x contrast / 128, clamped (128 neutral);
+ *   gamma          v -> 255 x (v / 255) ^ (100 / gamma), rounded (100 neutral; larger
+ *                  values brighten the middle tones);
+ *   mirrors        axis 0 swaps left and right, axis 1 top and bottom.
+ * The analogue gain acts at exposure: the signal is multiplied by (100 + gain) / 100.
+ * Frame speed: 0 low, 1 normal, 2 high (the pixel rates above).
+ * Auto exposure, when on, scales the exposure after each frame towards a mean level of
+ * NIMBUS_AE_TARGET (at most x2 or /2 per frame, within the exposure range).
+ * Ranges (minimum, maximum, default) are the NIMBUS_*_MIN/MAX/DEFAULT values below. */
 
 #include <stdint.h>
 
@@ -39,6 +70,33 @@ extern "C" {
 #define NIMBUS_RAW_BYTES(w, h) (NIMBUS_HEADER_BYTES + (w) * (h))
 #define NIMBUS_DECODED_BYTES(w, h) (NIMBUS_HEADER_BYTES + (w) * (h) * 3)
 
+/* Ranges of the settings, as the range queries report them (the third value is the
+ * default the camera starts with at CameraInit). */
+#define NIMBUS_EXPOSURE_MIN_MS 0.1f
+#define NIMBUS_EXPOSURE_MAX_MS 3600000.0f /* one hour */
+#define NIMBUS_EXPOSURE_DEFAULT_MS 200.0f
+#define NIMBUS_ANALOG_GAIN_MIN 0
+#define NIMBUS_ANALOG_GAIN_MAX 300
+#define NIMBUS_ANALOG_GAIN_DEFAULT 0
+#define NIMBUS_CONTRAST_MIN 0
+#define NIMBUS_CONTRAST_MAX 255
+#define NIMBUS_CONTRAST_DEFAULT 128
+#define NIMBUS_GAMMA_MIN 10
+#define NIMBUS_GAMMA_MAX 250
+#define NIMBUS_GAMMA_DEFAULT 100
+#define NIMBUS_SATURATION_MIN 0
+#define NIMBUS_SATURATION_MAX 200
+#define NIMBUS_SATURATION_DEFAULT 100
+#define NIMBUS_COLOR_GAIN_MIN 0
+#define NIMBUS_COLOR_GAIN_MAX 255
+#define NIMBUS_COLOR_GAIN_DEFAULT 64
+#define NIMBUS_FRAME_SPEED_MIN 0
+#define NIMBUS_FRAME_SPEED_MAX 2
+#define NIMBUS_FRAME_SPEED_DEFAULT 1
+#define NIMBUS_RESOLUTION_COUNT 5
+/* Mean raw level (8 bits) auto exposure aims at. */
+#define NIMBUS_AE_TARGET 100
+
 /* The start of a raw buffer's header. */
 typedef struct NimbusFrameHeader {
     char magic[4]; /* "NBF1" */
@@ -51,13 +109,24 @@ typedef struct NimbusFrameHeader {
     uint8_t reserved;
 } NimbusFrameHeader;
 
-/* Life of the camera. `device_index` chooses among attached cameras (0 the first). */
+/* Life of the camera. `device_index` chooses among attached cameras (0 the first).
+ * CameraInit: 1 when the camera was found and opened with every setting at its default;
+ * 0 when there is no such camera, the resolution is not 0..4, or the camera is already
+ * initialised (it stays as it was). CameraUnInit: 1, or -1 when not initialised; a
+ * CameraGetImageData waiting on another thread returns 0 at once.
+ * Setters and getters return 1, or -1 when not initialised; a setting that cannot be
+ * clamped (a NaN exposure) is refused with 0. `display`, when given and while display is
+ * enabled (the default), receives every grabbed frame decoded; `notify` is not used. */
 NIMBUS_API int CameraInit(int device_index, uint8_t resolution, KdWindow* display, KdWindow* notify);
 NIMBUS_API int CameraUnInit(void);
 
 /* Frames: waits for the next exposed frame and writes NIMBUS_RAW_BYTES of the current
- * size; 1 when a frame was written. The decode ignores width, height and flag (the
- * size is in the raw header; the output is always 8 bits per channel). */
+ * size; 1 when a frame was written, 0 when the camera went away or was released
+ * meanwhile, -1 when not initialised. The decode ignores width, height and flag (the
+ * size is in the raw header; the output is always 8 bits per channel); it works with
+ * the latest picture settings also while the camera is closed, and returns 1, or 0
+ * (writing nothing) for a null buffer or a raw header that is not one of ours (wrong
+ * magic, or a size and resolution that do not match the table above). */
 NIMBUS_API int CameraGetImageData(void* raw);
 NIMBUS_API int CameraDecode(const void* raw, void* out, int width, int height, int flag);
 NIMBUS_API int CameraGetImageSize(int* width, int* height);
@@ -84,8 +153,11 @@ NIMBUS_API int CameraSetMonochrome(int on);
 NIMBUS_API int CameraSetColorEnhancement(int on);
 /* Axis 0 horizontal, 1 vertical. */
 NIMBUS_API int CameraSetMirror(int axis, int on);
-/* One automatic white balance on the next frame: sets the colour gains so that the
- * frame's channel means match green. */
+/* One automatic white balance: sets the colour gains so that the channel means of a
+ * frame match green (green gain 64, the others clamped to their range). It uses the
+ * latest frame CameraGetImageData delivered, so the gains read back at once; before the
+ * first frame it is armed and the next frame applies it. A black frame leaves the gains
+ * as they are. 1, or -1 when not initialised. */
 NIMBUS_API int CameraWhiteBalance(void);
 
 /* Ranges as (minimum, maximum, default). */
