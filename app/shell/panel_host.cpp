@@ -1,0 +1,45 @@
+#include "shell/panel_host.h"
+
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+#include "control/camera_panel.h"
+#include "save/save_panel.h"
+#include "shell/messages.h"
+
+CPanelHost::CPanelHost(CMainFrame* frame, QWidget* parent) : QWidget(parent) {
+    tabs_ = new QTabWidget(this);
+    tabs_->setDocumentMode(true);
+    cameraPanel_ = new CCameraPanel(frame, tabs_);
+    savePanel_ = new CSavePanel(frame, tabs_);
+    tabs_->addTab(cameraPanel_, QStringLiteral("Property"));
+    tabs_->addTab(savePanel_, QStringLiteral("Picture"));
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(tabs_);
+}
+
+bool CPanelHost::event(QEvent* event) {
+    if (event->type() != KdMessageEvent::eventType()) return QWidget::event(event);
+    auto* m = static_cast<KdMessageEvent*>(event);
+    switch (m->message) {
+    case msg::PanelsEnable:
+    case msg::PanelsReload:
+    case msg::FrameDisplayed:
+    case msg::MainClosing:
+        sendMessage(cameraPanel_, m->message, m->wParam, m->lParam);
+        sendMessage(savePanel_, m->message, m->wParam, m->lParam);
+        break;
+    case msg::FrameCaptured:
+        sendMessage(savePanel_, m->message, m->wParam, m->lParam);
+        break;
+    case msg::PanelsUpdate:
+        sendMessage(cameraPanel_, m->message, m->wParam, m->lParam);
+        break;
+    default:
+        break;
+    }
+    m->result = 0;
+    return true;
+}
