@@ -1,0 +1,156 @@
+#include "frame_picture.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include "histogram_levels.h"
+#include "nimbus.h"
+#include "ostra.h"
+
+namespace vantelo {
+
+namespace {
+
+constexpr int kFirstFamily = 21;
+constexpr int kSecondFamily = 31;
+// Larger than either family's sensor; keeps every size product far from overflow.
+constexpr int kMaxSide = 16384;
+
+std::size_t pictureArea(const CameraRecord& record) {
+    return static_cast<std::size_t>(record.image_width) * static_cast<std::size_t>(record.image_height);
+}
+
+// The first family's picture size in its current mode, or the record's without a camera.
+std::size_t firstFamilyArea(const CameraRecord& record, bool& wide) {
+    int width = 0;
+    int height = 0;
+    int cameraWide = 0;
+    wide = false;
+    if (OstraIICameraGetImageSize(&width, &height) != 1 || width <= 0 || height <= 0) return pictureArea(record);
+    if (OstraIICameraGetDataWide(&cameraWide) == 1) wide = cameraWide != 0;
+    return std::max(pictureArea(record), static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+}
+
+bool nimbusHeaderMatches(const CameraRecord& record, const std::uint8_t* raw) {
+    NimbusFrameHeader header;
+    std::memcpy(&header, raw, sizeof header);
+    return std::memcmp(header.magic, "NBF1", 4) == 0 &&
+           header.width == static_cast<std::uint32_t>(record.image_width) &&
+           header.height == static_cast<std::uint32_t>(record.image_height);
+}
+
+int cropWidth(const CameraRecord& record) { return record.crop_right - record.crop_left; }
+int cropHeight(const CameraRecord& record) { return record.crop_bottom - record.crop_top; }
+
+}  // namespace
+
+ByteBuffer ByteBuffer::allocate(std::size_t size) {
+    ByteBuffer buffer;
+    buffer.bytes = std::make_unique_for_overwrite<std::uint8_t[]>(size);
+    buffer.size = size;
+    return buffer;
+}
+
+std::size_t rawDataOffset(int cameraType) { return cameraType == kSecondFamily ? NIMBUS_HEADER_BYTES : 0; }
+
+bool cropFitsPicture(const CameraRecord& record) {
+    const int width = record.image_width;
+    const int height = record.image_height;
+    return width > 0 && height > 0 && width <= kMaxSide && height <= kMaxSide && record.crop_left >= 0 &&
+           record.crop_top >= 0 && record.crop_left < record.crop_right && record.crop_top < record.crop_bottom &&
+           record.crop_right <= width && record.crop_bottom <= height;
+}
+
+std::size_t rawFrameBytes(const CameraRecord& record) {
+    const std::size_t fallback = pictureArea(record) * 2;
+    if (record.camera_type == kSecondFamily) return NIMBUS_HEADER_BYTES + fallback;
+    if (record.camera_type != kFirstFamily) return fallback;
+    unsigned char mode = 0;
+    int cameraWide = 0;
+    if (OstraIICameraGetResolution(&mode) != 1) return fallback;
+    OstraIICameraGetDataWide(&cameraWide);
+    // The decode reads by the camera's data width, the frame list by the record's:
+    // room for whichever is wider.
+    const int bytes = OstraIICameraGrabBytes(mode, record.data_width_16 != 0 || cameraWide != 0);
+    return bytes > 0 ? static_cast<std::size_t>(bytes) : fallback;
+}
+
+std::size_t rawSampleBytes(const CameraRecord& record, std::size_t frameBytes) {
+    const std::size_t offset = rawDataOffset(record.camera_type);
+    if (record.camera_type == kFirstFamily) return frameBytes - offset;
+    const std::size_t samples = pictureArea(record) * (record.data_width_16 ? 2 : 1);
+    return std::min(samples, frameBytes - offset);
+}
+
+bool decodeFrame(const CameraRecord& record, std::uint8_t* raw, bool to8, ByteBuffer& decoded) {
+    const std::size_t offset = rawDataOffset(record.camera_type);
+    const std::size_t pixelBytes = to8 ? 3 : 6;
+    std::size_t written = 0;  // bytes the decoder fills; the rest is cleared
+    bool ok = true;
+    if (record.camera_type == kFirstFamily) {
+        bool cameraWide = false;
+        const std::size_t area = firstFamilyArea(record, cameraWide);
+        decoded = ByteBuffer::allocate(area * pixelBytes);
+        ok = OstraIICameraDecode(raw, decoded.data(), record.image_width, record.image_height, to8 ? 1 : 0) == 1;
+        if (ok) {
+            int width = 0;
+            int height = 0;
+            OstraIICameraGetImageSize(&width, &height);
+            written = static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3 *
+                      (cameraWide && !to8 ? 2 : 1);
+        }
+    } else if (record.camera_type == kSecondFamily) {
+        decoded = ByteBuffer::allocate(offset + pictureArea(record) * pixelBytes);
+        // The decoder sizes its output from the frame's own header: only a header that
+        // matches the record may reach it.
+        ok = nimbusHeaderMatches(record, raw) &&
+             CameraDecode(raw, decoded.data(), record.image_width, record.image_height, 0) == 1;
+        if (ok) written = NIMBUS_DECODED_BYTES(pictureArea(record), 1);
+    } else {
+        decoded = ByteBuffer::allocate(offset + pictureArea(record) * pixelBytes);
+    }
+    if (!ok) return false;
+    written = std::min(written, decoded.size);
+    std::memset(decoded.data() + written, 0, decoded.size - written);
+    return true;
+}
+
+bool decodeStoredFrame(const CameraRecord& record, const ByteBuffer& stored, bool to8, ByteBuffer& decoded) {
+    const std::size_t size = std::max(stored.size, rawFrameBytes(record));
+    ByteBuffer raw = ByteBuffer::allocate(size);
+    std::memcpy(raw.data(), stored.data(), stored.size);
+    std::memset(raw.data() + stored.size, 0, size - stored.size);
+    return decodeFrame(record, raw.data(), to8, decoded);
+}
+
+void reverseRows(std::uint8_t* picture, std::size_t rowBytes, std::size_t rows) {
+    if (rows < 2) return;
+    for (std::size_t top = 0, bottom = rows - 1; top < bottom; ++top, --bottom) {
+        std::swap_ranges(picture + top * rowBytes, picture + (top + 1) * rowBytes, picture + bottom * rowBytes);
+    }
+}
+
+ByteBuffer cropUpright8(const CameraRecord& record, ByteBuffer& decoded) {
+    std::uint8_t* picture = decoded.data() + rawDataOffset(record.camera_type);
+    reverseRows(picture, static_cast<std::size_t>(record.image_width) * 3,
+                static_cast<std::size_t>(record.image_height));
+    const std::size_t bytes = static_cast<std::size_t>(cropWidth(record)) * cropHeight(record) * 3;
+    ByteBuffer crop = ByteBuffer::allocate(bytes);
+    Mes_Crop(const_cast<CameraRecord*>(&record), picture, crop.data());
+    applyLevels8(crop.data(), bytes);
+    return crop;
+}
+
+ByteBuffer cropUpright16(const CameraRecord& record, ByteBuffer& decoded) {
+    std::uint8_t* picture = decoded.data() + rawDataOffset(record.camera_type);
+    reverseRows(picture, static_cast<std::size_t>(record.image_width) * 6,
+                static_cast<std::size_t>(record.image_height));
+    const std::size_t samples = static_cast<std::size_t>(cropWidth(record)) * cropHeight(record) * 3;
+    ByteBuffer crop = ByteBuffer::allocate(samples * 2);
+    Mes_Crop16(const_cast<CameraRecord*>(&record), picture, crop.data());
+    applyLevels16(reinterpret_cast<std::uint16_t*>(crop.data()), samples);
+    return crop;
+}
+
+}  // namespace vantelo

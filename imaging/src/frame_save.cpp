@@ -1,0 +1,177 @@
+#include "frame_save.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <opencv2/core.hpp>
+#include <opencv2/imgcodecs.hpp>
+#include <utility>
+
+#include "common/bmp_file.h"
+#include "common/tiff_file.h"
+
+namespace vantelo {
+
+namespace {
+
+void reportUnwritten(const std::string& path, int error) {
+    std::fprintf(stderr, "Cannot write %s: %s\n", path.c_str(), std::strerror(error));
+}
+
+// Writes `size` bytes as a new file; a partly written file is removed.
+bool writeWholeFile(const std::string& path, const std::uint8_t* data, std::size_t size) {
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) {
+        reportUnwritten(path, errno);
+        return false;
+    }
+    bool ok = std::fwrite(data, 1, size, file) == size;
+    int error = errno;
+    if (std::fclose(file) != 0 && ok) {
+        ok = false;
+        error = errno;
+    }
+    if (!ok) {
+        std::remove(path.c_str());
+        reportUnwritten(path, error);
+    }
+    return ok;
+}
+
+bool wholePictureCropped(const CameraRecord& record) {
+    return record.crop_left == 0 && record.crop_top == 0 && record.crop_right == record.image_width &&
+           record.crop_bottom == record.image_height;
+}
+
+// The raw file holds the camera's bytes unchanged: the whole frame when the crop is the
+// whole picture, else as many bytes from its start as the crop has samples.
+int saveRaw(const CameraRecord& record, const BufferedFrame& frame, const std::string& basePath) {
+    const std::size_t sampleBytes = record.data_width_16 ? 2 : 1;
+    std::size_t bytes = static_cast<std::size_t>(record.crop_right - record.crop_left) *
+                        static_cast<std::size_t>(record.crop_bottom - record.crop_top) * sampleBytes;
+    if (wholePictureCropped(record)) {
+        bytes = rawDataOffset(record.camera_type) + rawSampleBytes(record, frame.raw.size);
+    }
+    bytes = std::min(bytes, frame.raw.size);
+    return writeWholeFile(basePath + ".raw", frame.raw.data(), bytes) ? 1 : 0;
+}
+
+bool decodeForSaving(const CameraRecord& record, const BufferedFrame& frame, bool to8, ByteBuffer& decoded) {
+    if (decodeStoredFrame(record, frame.raw, to8, decoded)) return true;
+    std::fprintf(stderr, "Frame not saved: the decoder refused it.\n");
+    return false;
+}
+
+template <typename Sample>
+void swapRedBlue(Sample* pixels, std::size_t pixelCount) {
+    for (std::size_t i = 0; i < pixelCount; ++i) std::swap(pixels[3 * i], pixels[3 * i + 2]);
+}
+
+int saveTiff(const CameraRecord& record, const BufferedFrame& frame, const std::string& basePath) {
+    ByteBuffer decoded;
+    const bool wide = record.data_width_16 != 0;
+    if (!decodeForSaving(record, frame, false, decoded)) return 0;
+    ByteBuffer crop = wide ? cropUpright16(record, decoded) : cropUpright8(record, decoded);
+    decoded = ByteBuffer{};
+    const int width = record.crop_right - record.crop_left;
+    const int height = record.crop_bottom - record.crop_top;
+    const std::size_t pixels = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+    if (wide) {
+        swapRedBlue(reinterpret_cast<std::uint16_t*>(crop.data()), pixels);
+    } else {
+        swapRedBlue(crop.data(), pixels);
+    }
+    return corvalis::appendTiffRgb(basePath + ".tif", crop.data(), width, height, wide ? 16 : 8) ? 1 : 0;
+}
+
+// Copies the logo into the picture's bottom-right corner when the logo loads and fits.
+void stampLogo(cv::Mat& picture) {
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(kLogoPath, error)) return;  // no logo: nothing to stamp, nothing to warn
+    const cv::Mat logo = cv::imread(kLogoPath, picture.channels() == 1 ? cv::IMREAD_GRAYSCALE : cv::IMREAD_COLOR);
+    if (logo.empty()) return;
+    if (logo.cols > picture.cols || logo.rows > picture.rows) {
+        std::fprintf(stderr, "Logo %s (%d x %d) is larger than the picture; saved without it.\n", kLogoPath,
+                     logo.cols, logo.rows);
+        return;
+    }
+    logo.copyTo(picture(cv::Rect(picture.cols - logo.cols, picture.rows - logo.rows, logo.cols, logo.rows)));
+}
+
+// The JPEG is made from the bitmap just written, which is removed whatever happens.
+int convertToJpeg(const std::string& bitmapPath, const std::string& jpegPath) {
+    cv::Mat picture = cv::imread(bitmapPath, cv::IMREAD_ANYCOLOR);
+    std::remove(bitmapPath.c_str());
+    if (picture.empty()) {
+        std::fprintf(stderr, "Cannot read back %s.\n", bitmapPath.c_str());
+        return 0;
+    }
+    stampLogo(picture);
+    bool written = false;
+    try {
+        written = cv::imwrite(jpegPath, picture);
+    } catch (const cv::Exception& e) {
+        std::fprintf(stderr, "%s\n", e.what());
+    }
+    if (!written) {
+        std::remove(jpegPath.c_str());
+        std::fprintf(stderr, "Cannot write %s.\n", jpegPath.c_str());
+        return 0;
+    }
+    return 1;
+}
+
+// Bitmap rows of a width of a multiple of four pixels need no padding, so the crop is
+// narrowed (or widened by one) to such a width for good, in the record. A widening
+// that would pass the picture's right edge narrows instead.
+int bitmapCropWidth(const CameraRecord& record) {
+    const int width = record.crop_right - record.crop_left;
+    const int rounded = (width + 1) & ~3;
+    return record.crop_left + rounded <= record.image_width ? rounded : width & ~3;
+}
+
+int saveBitmap(CameraRecord& record, const BufferedFrame& frame, const std::string& basePath, bool jpeg) {
+    const int width = bitmapCropWidth(record);
+    const int height = record.crop_bottom - record.crop_top;
+    if (width <= 0) {
+        std::fprintf(stderr, "Frame not saved: a crop %d pixels wide is too narrow for a bitmap.\n",
+                     record.crop_right - record.crop_left);
+        return 0;
+    }
+    ByteBuffer decoded;
+    if (!decodeForSaving(record, frame, true, decoded)) return 0;
+    record.crop_right = record.crop_left + width;
+    ByteBuffer crop = cropUpright8(record, decoded);
+    decoded = ByteBuffer{};
+    reverseRows(crop.data(), static_cast<std::size_t>(width) * 3, static_cast<std::size_t>(height));
+    const std::string bitmapPath = basePath + (jpeg ? "__.bmp" : ".bmp");
+    if (!corvalis::writeBmp24(bitmapPath, crop.data(), width, height)) {
+        reportUnwritten(bitmapPath, errno);
+        return 0;
+    }
+    return jpeg ? convertToJpeg(bitmapPath, basePath + ".jpg") : 1;
+}
+
+}  // namespace
+
+int saveFrame(CameraRecord& record, const BufferedFrame& frame, const std::string& basePath) {
+    if (!cropFitsPicture(record)) {
+        std::fprintf(stderr, "Frame not saved: the crop rectangle does not lie inside the %d x %d picture.\n",
+                     record.image_width, record.image_height);
+        return 0;
+    }
+    switch (record.save_format) {
+    case kSaveRaw:
+        return saveRaw(record, frame, basePath);
+    case kSaveTiff:
+        return saveTiff(record, frame, basePath);
+    case kSaveJpeg:
+        return saveBitmap(record, frame, basePath, true);
+    default:
+        return saveBitmap(record, frame, basePath, false);
+    }
+}
+
+}  // namespace vantelo

@@ -1,0 +1,24 @@
+#pragma once
+#include <string>
+
+#include "frame_list.h"
+#include "vantelo.h"
+
+// Saving a buffered frame to a file in the record's save format.
+namespace vantelo {
+
+enum SaveFormat { kSaveJpeg = 1, kSaveBmp = 2, kSaveRaw = 4, kSaveTiff = 8 };
+
+// Writes `frame` to `basePath` plus the extension of the record's save format (any
+// value other than 1, 4 and 8 writes a bitmap). A bitmap or JPEG save narrows the
+// record's crop to a width of a multiple of four, which the record keeps. A JPEG gets
+// the logo "./addlogo.jpg" stamped into its bottom-right corner when that file loads.
+// A TIFF save adds a page to an existing file. 1 done; 0 the file could not be written
+// or the frame could not be decoded (the reason on standard error; no partial file);
+// -2 out of memory. Throws nothing but std::bad_alloc.
+int saveFrame(CameraRecord& record, const BufferedFrame& frame, const std::string& basePath);
+
+// The logo stamped into JPEG saves, relative to the working directory.
+inline constexpr const char* kLogoPath = "./addlogo.jpg";
+
+}  // namespace vantelo
