@@ -1,0 +1,125 @@
+// The image view: the white name mark while the camera is closed, and the crop
+// selection dragged with the mouse while it runs.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QImage>
+#include <QMouseEvent>
+
+#include "shell/kd_gel_view.h"
+
+namespace {
+
+class QtApp : public ::testing::Environment {
+public:
+    void SetUp() override {
+        static int argc = 1;
+        static char name[] = "kd_gel_view_test";
+        static char* argv[] = {name, nullptr};
+        app_ = new QApplication(argc, argv);
+    }
+    void TearDown() override { delete app_; }
+
+private:
+    QApplication* app_ = nullptr;
+};
+const auto* const qtApp = ::testing::AddGlobalTestEnvironment(new QtApp);
+
+class KdGelViewTest : public ::testing::Test {
+protected:
+    KdGelViewTest() : view(&context, nullptr) {
+        context.record.state = 1;  // running
+        view.resize(400, 300);
+    }
+    void send(QEvent::Type type, QPoint p, Qt::MouseButtons buttons) {
+        QMouseEvent event(type, QPointF(p), view.mapToGlobal(QPointF(p)), Qt::LeftButton, buttons, Qt::NoModifier);
+        QApplication::sendEvent(&view, &event);
+    }
+    void drag(QPoint from, QPoint to) {
+        send(QEvent::MouseButtonPress, from, Qt::LeftButton);
+        send(QEvent::MouseMove, (from + to) / 2, Qt::LeftButton);
+        send(QEvent::MouseMove, to, Qt::LeftButton);
+        send(QEvent::MouseButtonRelease, to, Qt::NoButton);
+    }
+    RECT selection() const { return context.selection; }
+
+    FrameContext context;
+    CKdGelView view;
+};
+
+bool sameRect(const RECT& r, int l, int t, int rt, int b) {
+    return r.left == l && r.top == t && r.right == rt && r.bottom == b;
+}
+
+TEST_F(KdGelViewTest, ClosedCameraShowsWhiteWithTheNameMarkAtTheBottomRight) {
+    context.record.state = 4;
+    const QImage picture = view.grab().toImage();
+    EXPECT_EQ(picture.pixelColor(5, 5), QColor(Qt::white));
+    EXPECT_EQ(picture.pixelColor(200, 150), QColor(Qt::white));
+    // The name's black copy lies in the bottom-right corner and nowhere else.
+    int dark = 0, darkElsewhere = 0;
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x)
+            if (picture.pixelColor(x, y).lightness() < 64) (x > 200 && y > 230 ? dark : darkElsewhere)++;
+    EXPECT_GT(dark, 100);
+    EXPECT_EQ(darkElsewhere, 0);
+    // The live picture is never wiped before painting.
+    EXPECT_TRUE(view.testAttribute(Qt::WA_OpaquePaintEvent));
+}
+
+TEST_F(KdGelViewTest, ADraggedRectangleBecomesTheSelection) {
+    drag({10, 20}, {110, 70});
+    EXPECT_EQ(view.trackerRect(), QRect(10, 20, 100, 50));
+    EXPECT_TRUE(sameRect(selection(), 10, 20, 110, 70));
+    EXPECT_EQ(context.record.area_selected, 1);
+
+    // Dragged up and left: the rectangle comes out normalised.
+    drag({300, 200}, {250, 150});
+    EXPECT_TRUE(sameRect(selection(), 250, 150, 300, 200));
+}
+
+TEST_F(KdGelViewTest, TheSelectionMovesAndResizesByItsBodyAndHandles) {
+    drag({100, 100}, {200, 150});
+    drag({150, 120}, {160, 130});  // inside: moves
+    EXPECT_TRUE(sameRect(selection(), 110, 110, 210, 160));
+    drag({212, 162}, {242, 172});  // the bottom-right handle, outside the corner
+    EXPECT_TRUE(sameRect(selection(), 110, 110, 240, 170));
+    EXPECT_EQ(context.record.area_selected, 1);
+}
+
+TEST_F(KdGelViewTest, AnEdgeSelectionOrAClickIsNoValidCrop) {
+    drag({10, 20}, {110, 70});
+    ASSERT_EQ(context.record.area_selected, 1);
+    drag({0, 20}, {110, 70});  // on the left edge: copied, but no crop
+    EXPECT_TRUE(sameRect(selection(), 0, 20, 110, 70));
+    EXPECT_EQ(context.record.area_selected, 0);
+
+    drag({10, 20}, {110, 70});
+    drag({300, 250}, {300, 250});  // a click without dragging clears it
+    EXPECT_TRUE(view.trackerRect().isEmpty());
+    EXPECT_TRUE(sameRect(selection(), 0, 0, 0, 0));
+    EXPECT_EQ(context.record.area_selected, 0);
+
+    drag({10, 20}, {110, 70});
+    drag({50, 40}, {50, 40});  // a click on it without moving clears it too
+    EXPECT_TRUE(view.trackerRect().isEmpty());
+}
+
+TEST_F(KdGelViewTest, ClicksWhileClosedLeaveTheSelectionAlone) {
+    drag({10, 20}, {110, 70});
+    context.record.state = 4;
+    drag({50, 60}, {150, 160});
+    EXPECT_TRUE(sameRect(selection(), 10, 20, 110, 70));
+    EXPECT_EQ(context.record.area_selected, 1);
+}
+
+TEST_F(KdGelViewTest, PaintingWhileRunningDropsASelectionThatIsNotValid) {
+    drag({10, 20}, {110, 70});
+    (void)view.grab();
+    EXPECT_FALSE(view.trackerRect().isEmpty());
+    context.record.area_selected = 0;
+    (void)view.grab();
+    EXPECT_TRUE(view.trackerRect().isEmpty());
+}
+
+}  // namespace
