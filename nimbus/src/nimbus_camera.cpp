@@ -165,8 +165,16 @@ int NimbusCamera::grab(std::uint8_t* raw) {
     exposure.gain = kBaseGain * (100 + taken.analogGain) / 100;
     exposure.blackLevel = kBlackLevel;
     exposure.frame = number;
-    scene_.render(kWindowLeft + res->left(), kWindowTop + res->top(), regionWidth, regionHeight, exposure,
-                  sensor.data());
+    const int x0 = kWindowLeft + res->left(), y0 = kWindowTop + res->top();
+    if (res->binned || res->step == 1) {
+        scene_.render(x0, y0, regionWidth, regionHeight, exposure, sensor.data());
+    } else {
+        // Skipping reads only the first row pair of every `step`: render just those.
+        for (int row = 0; row < regionHeight; row += 2 * res->step) {
+            scene_.render(x0, y0 + row, regionWidth, 2, exposure,
+                          sensor.data() + static_cast<std::size_t>(row) * regionWidth);
+        }
+    }
     readOut(sensor.data(), static_cast<std::size_t>(regionWidth), *res, raw + NIMBUS_HEADER_BYTES);
     NimbusFrameHeader header{};
     header.width = static_cast<std::uint32_t>(res->width);

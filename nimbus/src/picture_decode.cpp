@@ -66,7 +66,9 @@ bool decodeFrame(const std::uint8_t* raw, std::uint8_t* out, const PictureSettin
 
     const Lut tone = toneLut(s.contrast, s.gamma);
     const bool saturate = s.colorEnhancement && s.saturation != NIMBUS_SATURATION_DEFAULT && !s.monochrome;
-    const int saturation = s.saturation;
+    // (c - Y) x saturation / 100 for every difference -255..255, so no division per pixel.
+    std::array<int, 511> scaled;
+    for (int d = -255; d <= 255; ++d) scaled[static_cast<std::size_t>(d + 255)] = d * s.saturation / 100;
 
     std::memcpy(out, headerBlock, sizeof headerBlock);
     std::uint8_t* picture = out + NIMBUS_HEADER_BYTES;
@@ -83,9 +85,9 @@ bool decodeFrame(const std::uint8_t* raw, std::uint8_t* out, const PictureSettin
                 b = g = r = luma(b, g, r);
             } else if (saturate) {
                 const int y = luma(b, g, r);
-                b = std::clamp(y + (b - y) * saturation / 100, 0, 255);
-                g = std::clamp(y + (g - y) * saturation / 100, 0, 255);
-                r = std::clamp(y + (r - y) * saturation / 100, 0, 255);
+                b = std::clamp(y + scaled[static_cast<std::size_t>(b - y + 255)], 0, 255);
+                g = std::clamp(y + scaled[static_cast<std::size_t>(g - y + 255)], 0, 255);
+                r = std::clamp(y + scaled[static_cast<std::size_t>(r - y + 255)], 0, 255);
             }
             dst[3 * x] = tone[static_cast<std::size_t>(b)];
             dst[3 * x + 1] = tone[static_cast<std::size_t>(g)];
