@@ -10,16 +10,15 @@ namespace {
 
 constexpr int kBarHeight = 110;
 
-// Lines as the panel expects them: one pixel wide, aliased, and without their end
-// point, so that a bar of height h covers exactly h pixels.
-QPen linePen(const QColor& colour) {
-    QPen pen(colour, 1, Qt::SolidLine, Qt::FlatCap);
-    return pen;
-}
+// One-pixel aliased lines that cover their start point but not their end point, so
+// that a bar of height h covers exactly h pixels. Qt's own end-point rule depends on
+// the direction, so the covered span is drawn with both ends included.
+QPen linePen(const QColor& colour) { return QPen(colour, 1, Qt::SolidLine, Qt::SquareCap); }
 
-void drawVertical(QPainter* dc, int x, int y0, int y1) {
-    if (y0 == y1) return;
-    dc->drawLine(QPoint(x, y0), QPoint(x, y1));
+void drawVertical(QPainter* dc, int x, int from, int to) {
+    if (from == to) return;
+    const int last = to > from ? to - 1 : to + 1;
+    dc->drawLine(QPoint(x, from), QPoint(x, last));
 }
 
 }  // namespace
