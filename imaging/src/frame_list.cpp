@@ -106,7 +106,7 @@ int snapToFrameList(CameraRecord& record, std::uint8_t* rawFrame, int integrate)
             std::fprintf(stderr, "Frame %d buffered without a thumbnail: the decoder refused it.\n", list.count);
             return 0;
         }
-        ByteBuffer crop = cropUpright8(record, decoded);
+        ByteBuffer crop = cropLevelled8(record, decoded, Rows::TopFirst);
         decoded = ByteBuffer{};
         auto thumbnail = std::make_unique<CDib>();
         if (thumbnail->SetFromPixels(crop.data(), record.crop_right - record.crop_left,

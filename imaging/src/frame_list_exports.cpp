@@ -54,7 +54,7 @@ extern "C" VANTELO_API int Mes_DisplayBuffList(CameraRecord* record, int frame_n
         if (frame == nullptr || !vantelo::cropFitsPicture(*record)) return 0;
         vantelo::ByteBuffer decoded;
         if (!vantelo::decodeStoredFrame(*record, frame->raw, true, decoded)) return 0;
-        vantelo::ByteBuffer crop = vantelo::cropUpright8(*record, decoded);
+        vantelo::ByteBuffer crop = vantelo::cropLevelled8(*record, decoded, vantelo::Rows::TopFirst);
         decoded = vantelo::ByteBuffer{};
         CDib picture;
         if (picture.SetFromPixels(crop.data(), record->crop_right - record->crop_left,

@@ -124,32 +124,36 @@ bool decodeStoredFrame(const CameraRecord& record, const ByteBuffer& stored, boo
     return decodeFrame(record, raw.data(), to8, decoded);
 }
 
-void reverseRows(std::uint8_t* picture, std::size_t rowBytes, std::size_t rows) {
-    if (rows < 2) return;
-    for (std::size_t top = 0, bottom = rows - 1; top < bottom; ++top, --bottom) {
-        std::swap_ranges(picture + top * rowBytes, picture + (top + 1) * rowBytes, picture + bottom * rowBytes);
-    }
-}
+namespace {
 
-ByteBuffer cropUpright8(const CameraRecord& record, ByteBuffer& decoded) {
-    std::uint8_t* picture = decoded.data() + rawDataOffset(record.camera_type);
-    reverseRows(picture, static_cast<std::size_t>(record.image_width) * 3,
-                static_cast<std::size_t>(record.image_height));
-    const std::size_t bytes = static_cast<std::size_t>(cropWidth(record)) * cropHeight(record) * 3;
-    ByteBuffer crop = ByteBuffer::allocate(bytes);
-    Mes_Crop(const_cast<CameraRecord*>(&record), picture, crop.data());
-    applyLevels8(crop.data(), bytes);
+// Copies the crop rectangle out of the bottom-up picture in one pass; row y of the
+// upright picture is stored row H - 1 - y.
+ByteBuffer copyCrop(const CameraRecord& record, const ByteBuffer& decoded, std::size_t pixelBytes, Rows rows) {
+    const std::uint8_t* picture = decoded.data() + rawDataOffset(record.camera_type);
+    const std::size_t width = static_cast<std::size_t>(record.image_width);
+    const std::size_t rowBytes = static_cast<std::size_t>(cropWidth(record)) * pixelBytes;
+    const int height = cropHeight(record);
+    ByteBuffer crop = ByteBuffer::allocate(rowBytes * static_cast<std::size_t>(height));
+    for (int i = 0; i < height; ++i) {
+        const int y = record.crop_top + (rows == Rows::TopFirst ? i : height - 1 - i);
+        const std::size_t stored = static_cast<std::size_t>(record.image_height - 1 - y);
+        std::memcpy(crop.data() + rowBytes * static_cast<std::size_t>(i),
+                    picture + (stored * width + static_cast<std::size_t>(record.crop_left)) * pixelBytes, rowBytes);
+    }
     return crop;
 }
 
-ByteBuffer cropUpright16(const CameraRecord& record, ByteBuffer& decoded) {
-    std::uint8_t* picture = decoded.data() + rawDataOffset(record.camera_type);
-    reverseRows(picture, static_cast<std::size_t>(record.image_width) * 6,
-                static_cast<std::size_t>(record.image_height));
-    const std::size_t samples = static_cast<std::size_t>(cropWidth(record)) * cropHeight(record) * 3;
-    ByteBuffer crop = ByteBuffer::allocate(samples * 2);
-    Mes_Crop16(const_cast<CameraRecord*>(&record), picture, crop.data());
-    applyLevels16(reinterpret_cast<std::uint16_t*>(crop.data()), samples);
+}  // namespace
+
+ByteBuffer cropLevelled8(const CameraRecord& record, const ByteBuffer& decoded, Rows rows) {
+    ByteBuffer crop = copyCrop(record, decoded, 3, rows);
+    applyLevels8(crop.data(), crop.size);
+    return crop;
+}
+
+ByteBuffer cropLevelled16(const CameraRecord& record, const ByteBuffer& decoded) {
+    ByteBuffer crop = copyCrop(record, decoded, 6, Rows::TopFirst);
+    applyLevels16(reinterpret_cast<std::uint16_t*>(crop.data()), crop.size / 2);
     return crop;
 }
 

@@ -51,14 +51,14 @@ bool decodeFrame(const CameraRecord& record, std::uint8_t* raw, bool to8, ByteBu
 // the first family's decoder reads.
 bool decodeStoredFrame(const CameraRecord& record, const ByteBuffer& stored, bool to8, ByteBuffer& decoded);
 
-// Reverses the order of `rows` rows of `rowBytes` bytes in place.
-void reverseRows(std::uint8_t* picture, std::size_t rowBytes, std::size_t rows);
+// Row order of a cut-out picture.
+enum class Rows { TopFirst, BottomFirst };
 
-// The crop rectangle of a decoded picture, upright (top row first) and levelled:
-// crop width x crop height pixels of 3 bytes (8-bit) or three 16-bit samples in host
-// order (16-bit). The decoded picture is turned upright in place on the way.
-// The crop must fit the picture (cropFitsPicture).
-ByteBuffer cropUpright8(const CameraRecord& record, ByteBuffer& decoded);
-ByteBuffer cropUpright16(const CameraRecord& record, ByteBuffer& decoded);
+// The crop rectangle of a decoded (bottom-up) picture as it stands upright, levelled:
+// crop width x crop height pixels of 3 bytes (8-bit) or of three 16-bit samples in
+// host order (16-bit), rows in the order asked for. The crop must fit the picture
+// (cropFitsPicture).
+ByteBuffer cropLevelled8(const CameraRecord& record, const ByteBuffer& decoded, Rows rows);
+ByteBuffer cropLevelled16(const CameraRecord& record, const ByteBuffer& decoded);
 
 }  // namespace vantelo

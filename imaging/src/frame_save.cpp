@@ -73,7 +73,7 @@ int saveTiff(const CameraRecord& record, const BufferedFrame& frame, const std::
     ByteBuffer decoded;
     const bool wide = record.data_width_16 != 0;
     if (!decodeForSaving(record, frame, false, decoded)) return 0;
-    ByteBuffer crop = wide ? cropUpright16(record, decoded) : cropUpright8(record, decoded);
+    ByteBuffer crop = wide ? cropLevelled16(record, decoded) : cropLevelled8(record, decoded, Rows::TopFirst);
     decoded = ByteBuffer{};
     const int width = record.crop_right - record.crop_left;
     const int height = record.crop_bottom - record.crop_top;
@@ -143,9 +143,9 @@ int saveBitmap(CameraRecord& record, const BufferedFrame& frame, const std::stri
     ByteBuffer decoded;
     if (!decodeForSaving(record, frame, true, decoded)) return 0;
     record.crop_right = record.crop_left + width;
-    ByteBuffer crop = cropUpright8(record, decoded);
+    // A bitmap stores its bottom row first.
+    ByteBuffer crop = cropLevelled8(record, decoded, Rows::BottomFirst);
     decoded = ByteBuffer{};
-    reverseRows(crop.data(), static_cast<std::size_t>(width) * 3, static_cast<std::size_t>(height));
     const std::string bitmapPath = basePath + (jpeg ? "__.bmp" : ".bmp");
     if (!corvalis::writeBmp24(bitmapPath, crop.data(), width, height)) {
         reportUnwritten(bitmapPath, errno);
