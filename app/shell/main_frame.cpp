@@ -129,7 +129,6 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
     // Function keys are taken before any window of the frame sees them.
     qApp->installEventFilter(this);
     newImageWindow();
-    recomputeAvailableArea();
 }
 
 CMainFrame::~CMainFrame() {
@@ -384,7 +383,8 @@ void CMainFrame::fitImageWindow() {
     if (child == nullptr) return;
     const RECT crop{r.crop_left, r.crop_top, r.crop_right, r.crop_bottom};
     const WindowPlacement place =
-        ::fitImageWindow(crop, r.image_width, r.image_height, availableWidth_, availableHeight_, r.full_screen != 0);
+        ::fitImageWindow(crop, r.image_width, r.image_height, availableImageWidth(), availableImageHeight(),
+                         r.full_screen != 0);
     if (child->isMaximized() || child->isMinimized()) child->showNormal();
     child->setGeometry(place.x, place.y, place.width, place.height);
     child->show();
@@ -476,17 +476,8 @@ bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
     return QMainWindow::eventFilter(watched, event);
 }
 
-void CMainFrame::recomputeAvailableArea() {
-    if (mdiArea_ == nullptr) return;
-    const QSize area = mdiArea_->viewport()->size();
-    availableWidth_ = area.width();
-    availableHeight_ = area.height();
-}
-
-void CMainFrame::resizeEvent(QResizeEvent* event) {
-    QMainWindow::resizeEvent(event);
-    recomputeAvailableArea();
-}
+int CMainFrame::availableImageWidth() const { return mdiArea_ ? mdiArea_->viewport()->width() : 0; }
+int CMainFrame::availableImageHeight() const { return mdiArea_ ? mdiArea_->viewport()->height() : 0; }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
     postMessage(panelHost_, msg::MainClosing);

@@ -57,15 +57,14 @@ public:
     bool openDocument(const QString& path);
     QStringList recentFiles() const;
 
-    // Room for the image window: the client area left of the pane.
-    int availableImageWidth() const { return availableWidth_; }
-    int availableImageHeight() const { return availableHeight_; }
+    // Room for the image window: the client area left of the pane, below the tabs.
+    int availableImageWidth() const;
+    int availableImageHeight() const;
 
     bool event(QEvent* event) override;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
@@ -81,7 +80,6 @@ private:
     long cameraRemoved(int model);
     // F1 to F12: true when the key was one of them (it is then consumed).
     bool functionKey(int keyNumber);
-    void recomputeAvailableArea();
     void createMenusAndToolbar();
     void addRecentFile(const QString& path);
     void rebuildRecentMenu();
@@ -95,7 +93,4 @@ private:
     QMenu* recentMenu_ = nullptr;
     std::unique_ptr<HotplugWatcher> watcher_;
     int paneWidth_ = 0;
-    int availableWidth_ = 0;
-    int availableHeight_ = 0;
-    bool closing_ = false;
 };

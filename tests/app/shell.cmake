@@ -1,0 +1,19 @@
+# The shell's arithmetic and tables alone (no camera library needed), and the main
+# frame with the panels on the simulated camera.
+corvalis_add_test(test_shell_logic
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/shell_logic_test.cpp
+          ${PROJECT_SOURCE_DIR}/app/shell/hotplug_watcher.cpp ${PROJECT_SOURCE_DIR}/app/shell/message_box.cpp
+          ${PROJECT_SOURCE_DIR}/app/shell/messages.cpp ${PROJECT_SOURCE_DIR}/app/shell/function_keys.cpp
+          ${PROJECT_SOURCE_DIR}/app/shell/window_fit.cpp
+  LIBS corvalis_platform corvalis_common Qt6::Widgets
+  ENV QT_QPA_PLATFORM=offscreen CORVALIS_CAMERA=simulator)
+target_include_directories(test_shell_logic PRIVATE ${PROJECT_SOURCE_DIR}/app ${PROJECT_SOURCE_DIR}/imaging/include)
+
+if(TARGET corvalis_app)
+  corvalis_add_test(test_main_frame
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/main_frame_test.cpp ${PROJECT_SOURCE_DIR}/tests/driver/allocation_control.cpp
+    LIBS corvalis_app Qt6::Test
+    ENV QT_QPA_PLATFORM=offscreen CORVALIS_CAMERA=simulator CORVALIS_SIM_TIMESCALE=0.01
+        XDG_CONFIG_HOME=${CMAKE_CURRENT_BINARY_DIR}/shell-config
+        CORVALIS_REGISTRY=${CMAKE_CURRENT_BINARY_DIR}/shell-config/registry.ini)
+endif()
