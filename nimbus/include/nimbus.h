@@ -31,7 +31,7 @@
  * Frame timing: each CameraGetImageData exposes a new frame from the moment it is
  * called, for the exposure time, then reads it out in
  *     rows x (20 us + columns / pixel rate),  pixel rate 12, 24, 48 MHz at speed 0, 1, 2
- * (the full frame at speed 1: about 248 ms). A change of exposure or speed applies to
+ * (the full frame at speed 1: 247.2 ms). A change of exposure or speed applies to
  * the frame in progress, so shortening the exposure ends a long wait. The call returns
  * 0 when the camera leaves the device list or CameraUnInit runs meanwhile.
  *
@@ -39,7 +39,8 @@
  *   colour gains   each Bayer site x gain / 64, clamped (64 neutral);
  *   demosaic       bilinear;
  *   saturation     with colour enhancement on, each channel c becomes
- *                  Y + (c - Y) x saturation / 100, Y = (77 R + 150 G + 29 B) / 256
+ *                  Y + (c - Y) x saturation / 100,
+ *                  Y = (77 R + 150 G + 29 B + 128) / 256
  *                  (100 neutral, 0 grey); with it off the colours stay as demosaiced;
  *   monochrome     every channel = Y;
  *   contrast       v -> 128 + (v - 128) x contrast / 128, clamped (128 neutral);

@@ -45,29 +45,18 @@ int NimbusCamera::init(int deviceIndex, int resolutionNumber, KdWindow* display,
     }
     if (resolution(resolutionNumber) == nullptr || deviceIndex < 0) return 0;
 
-    // Listen before looking, so an unplug right after the look is not missed.
-    const std::uint64_t session = [&] {
-        std::lock_guard lock(mutex_);
-        gone_ = false;
-        return ++session_;
-    }();
-    int hotplug = usb::registerHotplug([this](const usb::HotplugEvent& event) {
-        if (!event.arrived) markGone(event.device);
-    });
     std::vector<usb::DeviceInfo> cameras;
     for (const usb::DeviceInfo& d : usb::listDevices()) {
         if (d.vendor == kVendor && d.product == kProduct) cameras.push_back(d);
     }
-    if (static_cast<std::size_t>(deviceIndex) >= cameras.size()) {
-        usb::unregisterHotplug(hotplug);
-        return 0;
-    }
+    if (static_cast<std::size_t>(deviceIndex) >= cameras.size()) return 0;
+    // An unplug between the look and this registration is caught by the presence
+    // check every grab makes.
+    const int hotplug = usb::registerHotplug([this](const usb::HotplugEvent& event) {
+        if (!event.arrived) markGone(event.device);
+    });
 
     std::lock_guard lock(mutex_);
-    if (session_ != session) {  // cannot happen while lifecycle_ is held; kept for clarity
-        usb::unregisterHotplug(hotplug);
-        return 0;
-    }
     device_ = cameras[static_cast<std::size_t>(deviceIndex)];
     hotplug_ = hotplug;
     resolution_ = resolutionNumber;
@@ -77,8 +66,8 @@ int NimbusCamera::init(int deviceIndex, int resolutionNumber, KdWindow* display,
     frameNumber_ = 0;
     lastMeans_.reset();
     balancePending_ = false;
-    // An unplug event of another device may have set gone_ meanwhile; only ours counts.
     gone_ = false;
+    ++session_;
     initialised_ = true;
     return 1;
 }

@@ -81,7 +81,10 @@ int CameraDisplayEnable(int on) {
 int CameraGetFrameSpeed(uint8_t* speed) {
     return guarded(0, [&] {
         if (!speed) return 0;
-        return camera().read([&](const CameraSettings& s) { return *speed = s.frameSpeed, 1; });
+        return camera().read([&](const CameraSettings& s) {
+            *speed = s.frameSpeed;
+            return 1;
+        });
     });
 }
 
@@ -97,20 +100,29 @@ int CameraSetFrameSpeed(uint8_t speed) {
 int CameraGetAeState(int* on) {
     return guarded(0, [&] {
         if (!on) return 0;
-        return camera().read([&](const CameraSettings& s) { return *on = s.autoExposure ? 1 : 0, 1; });
+        return camera().read([&](const CameraSettings& s) {
+            *on = s.autoExposure ? 1 : 0;
+            return 1;
+        });
     });
 }
 
 int CameraSetAeState(int on) {
     return guarded(0, [&] {
-        return camera().update([&](CameraSettings& s) { return s.autoExposure = on != 0, 1; });
+        return camera().update([&](CameraSettings& s) {
+            s.autoExposure = on != 0;
+            return 1;
+        });
     });
 }
 
 int CameraGetExposureTimeMS(float* milliseconds) {
     return guarded(0, [&] {
         if (!milliseconds) return 0;
-        return camera().read([&](const CameraSettings& s) { return *milliseconds = s.exposureMs, 1; });
+        return camera().read([&](const CameraSettings& s) {
+            *milliseconds = s.exposureMs;
+            return 1;
+        });
     });
 }
 
@@ -128,7 +140,10 @@ int CameraSetExposureTimeMS(float milliseconds) {
 int CameraGetAnalogGain(uint16_t* gain) {
     return guarded(0, [&] {
         if (!gain) return 0;
-        return camera().read([&](const CameraSettings& s) { return *gain = s.analogGain, 1; });
+        return camera().read([&](const CameraSettings& s) {
+            *gain = s.analogGain;
+            return 1;
+        });
     });
 }
 
@@ -167,7 +182,10 @@ int CameraSetGain(uint16_t red, uint16_t green, uint16_t blue) {
 int CameraGetGamma(uint8_t* gamma) {
     return guarded(0, [&] {
         if (!gamma) return 0;
-        return camera().read([&](const CameraSettings& s) { return *gamma = s.picture.gamma, 1; });
+        return camera().read([&](const CameraSettings& s) {
+            *gamma = s.picture.gamma;
+            return 1;
+        });
     });
 }
 
@@ -183,7 +201,10 @@ int CameraSetGamma(uint8_t gamma) {
 int CameraGetContrast(uint8_t* contrast) {
     return guarded(0, [&] {
         if (!contrast) return 0;
-        return camera().read([&](const CameraSettings& s) { return *contrast = s.picture.contrast, 1; });
+        return camera().read([&](const CameraSettings& s) {
+            *contrast = s.picture.contrast;
+            return 1;
+        });
     });
 }
 
@@ -199,7 +220,10 @@ int CameraSetContrast(uint8_t contrast) {
 int CameraGetSaturation(uint8_t* saturation) {
     return guarded(0, [&] {
         if (!saturation) return 0;
-        return camera().read([&](const CameraSettings& s) { return *saturation = s.picture.saturation, 1; });
+        return camera().read([&](const CameraSettings& s) {
+            *saturation = s.picture.saturation;
+            return 1;
+        });
     });
 }
 
@@ -214,13 +238,19 @@ int CameraSetSaturation(uint8_t saturation) {
 
 int CameraSetMonochrome(int on) {
     return guarded(0, [&] {
-        return camera().update([&](CameraSettings& s) { return s.picture.monochrome = on != 0, 1; });
+        return camera().update([&](CameraSettings& s) {
+            s.picture.monochrome = on != 0;
+            return 1;
+        });
     });
 }
 
 int CameraSetColorEnhancement(int on) {
     return guarded(0, [&] {
-        return camera().update([&](CameraSettings& s) { return s.picture.colorEnhancement = on != 0, 1; });
+        return camera().update([&](CameraSettings& s) {
+            s.picture.colorEnhancement = on != 0;
+            return 1;
+        });
     });
 }
 
