@@ -65,6 +65,28 @@ std::size_t PreviewLoop::rawFrameBytes(int cameraType, int mode, int width, int 
     return bytes;
 }
 
+std::size_t PreviewLoop::rawFrameCopyBytes(int cameraType, int mode, int width, int height) {
+    const std::size_t raw = rawFrameBytes(cameraType, mode, width, height);
+    if (raw == 0) return 0;
+    std::size_t bytes = static_cast<std::size_t>(width) * height * 2;
+    if (cameraType == kNimbusFamily) bytes = std::max(bytes, static_cast<std::size_t>(NIMBUS_HEADER_BYTES) + bytes / 2);
+    if (cameraType == kOstraFamily) {
+        const int grab = OstraIICameraGrabBytes(mode, 1);
+        bytes = std::max(bytes, static_cast<std::size_t>(grab > 0 ? grab : 0));
+    }
+    return std::min(bytes, raw);
+}
+
+void flipPictureRows(unsigned char* picture, std::size_t rowBytes, int rows, unsigned char* rowScratch) {
+    for (int top = 0, bottom = rows - 1; top < bottom; ++top, --bottom) {
+        unsigned char* a = picture + rowBytes * top;
+        unsigned char* b = picture + rowBytes * bottom;
+        std::memcpy(rowScratch, a, rowBytes);
+        std::memcpy(a, b, rowBytes);
+        std::memcpy(b, rowScratch, rowBytes);
+    }
+}
+
 int PreviewLoop::start() {
     if (runState() != Stopped) {
         exchange_.clearReady();  // drop the pending frame, nothing more
@@ -72,11 +94,13 @@ int PreviewLoop::start() {
     }
     int width = 0, height = 0;
     calls_.getImageSize(&record_, &width, &height);
-    const std::size_t raw = rawFrameBytes(record_.camera_type, record_.resolution_index & 0xFF, width, height);
+    const int mode = record_.resolution_index & 0xFF;
+    const std::size_t raw = rawFrameBytes(record_.camera_type, mode, width, height);
     if (raw == 0) return -1;
     width_ = width;
     height_ = height;
     rawBytes_ = raw;
+    copyBytes_ = rawFrameCopyBytes(record_.camera_type, mode, width, height);
     exchange_.clearReady();
 
     const std::size_t picture = static_cast<std::size_t>(width) * height * 6;
@@ -199,15 +223,8 @@ void PreviewLoop::grabThread() {
 bool PreviewLoop::decodeFlipCrop(const unsigned char* raw, int& cropWidth, int& cropHeight) {
     calls_.decode(&record_, raw, decoded_.get(), width_, height_, 1);
 
-    // The decode delivers rows bottom-up; swap them in place to turn the picture upright.
-    const std::size_t row = static_cast<std::size_t>(width_) * 3;
-    for (int top = 0, bottom = height_ - 1; top < bottom; ++top, --bottom) {
-        unsigned char* a = decoded_.get() + row * top;
-        unsigned char* b = decoded_.get() + row * bottom;
-        std::memcpy(flipRow_.get(), a, row);
-        std::memcpy(a, b, row);
-        std::memcpy(b, flipRow_.get(), row);
-    }
+    // The decode delivers rows bottom-up.
+    flipPictureRows(decoded_.get(), static_cast<std::size_t>(width_) * 3, height_, flipRow_.get());
 
     // The crop buffer holds a whole picture, so any crop inside the picture fits; the
     // imaging library reads the picture at the record's size, which must not exceed ours.
@@ -233,7 +250,7 @@ void PreviewLoop::displayThread() {
             continue;
         }
         std::lock_guard<std::mutex> guard(displayLock_);
-        std::memcpy(context_.rawFrameCopy.get(), workBuffer_, rawBytes_);
+        std::memcpy(context_.rawFrameCopy.get(), workBuffer_, copyBytes_);
         int cropWidth = 0, cropHeight = 0;
         if (!decodeFlipCrop(workBuffer_, cropWidth, cropHeight)) continue;
         if (context_.sharpenOn.load(std::memory_order_relaxed)) {

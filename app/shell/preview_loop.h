@@ -45,6 +45,10 @@ private:
     std::atomic<int> ready_{0};  // also cleared without the lock by start, pause and resume
 };
 
+// Turns a picture of `rows` rows of `rowBytes` bytes upside down in place, through
+// one row of scratch.
+void flipPictureRows(unsigned char* picture, std::size_t rowBytes, int rows, unsigned char* rowScratch);
+
 // The live preview of the image window: a grab thread that drains the camera into the
 // exchange and a display thread that decodes the newest frame, turns it upright, crops
 // it, optionally sharpens it and hands it to the show buffer. It never paints: the view
@@ -87,6 +91,10 @@ public:
     // width x height in resolution mode `mode`: room for three 16-bit samples per pixel
     // and at least the whole raw frame the family's grab writes. 0 on overflow.
     static std::size_t rawFrameBytes(int cameraType, int mode, int width, int height);
+    // Bytes of a raw frame the display thread copies for the capture code: the whole
+    // raw frame the family's grab writes (16-bit for the first family, whose data width
+    // may change while running), and at least 2 bytes per pixel.
+    static std::size_t rawFrameCopyBytes(int cameraType, int mode, int width, int height);
 
 private:
     void grabThread();
@@ -108,6 +116,7 @@ private:
     std::atomic<int> idle_{1};
     int width_ = 0, height_ = 0;
     std::size_t rawBytes_ = 0;
+    std::size_t copyBytes_ = 0;
 
     // The three raw frame buffers; their roles (grab, exchange, work) move by pointer.
     std::unique_ptr<unsigned char[]> frames_[3];

@@ -184,6 +184,10 @@ TEST(PreviewLoopSizes, RawBuffersHoldTheWholeGrabAndThreeSixteenBitSamplesPerPix
     // Second family: header plus one byte per pixel, when larger.
     EXPECT_EQ(PreviewLoop::rawFrameBytes(31, 0, 1, 1), std::size_t(NIMBUS_HEADER_BYTES) + 1);
     EXPECT_EQ(PreviewLoop::rawFrameBytes(-1, 0, 0, 10), 0u);
+    // The copy for the capture code: the whole read-out, at least 2 bytes per pixel.
+    EXPECT_EQ(PreviewLoop::rawFrameCopyBytes(21, 4, 8, 6), 756u * 504 * 2);
+    EXPECT_EQ(PreviewLoop::rawFrameCopyBytes(21, 4, 1000, 1000), 1000u * 1000 * 2);
+    EXPECT_EQ(PreviewLoop::rawFrameCopyBytes(-1, 0, 8, 6), 8u * 6 * 2);
     EXPECT_EQ(PreviewLoop::rawFrameBytes(-1, 0, 10, -1), 0u);
 }
 
@@ -210,7 +214,8 @@ TEST_F(PreviewLoopTest, ShowsEachFrameUprightAndCroppedAndKeepsItsRawCopy) {
         ASSERT_NE(context.rawFrameCopy, nullptr);
         ASSERT_EQ(context.rawFrameCopyBytes, loop->rawBytes());
         EXPECT_EQ(context.rawFrameCopy[0], 1);
-        EXPECT_EQ(context.rawFrameCopy[context.rawFrameCopyBytes - 1], 1);  // the whole raw frame
+        // The whole raw read-out of mode 4, 756 x 504 16-bit samples, is copied.
+        EXPECT_EQ(context.rawFrameCopy[756 * 504 * 2 - 1], 1);
     }
     showOneFrame();
     EXPECT_EQ(camera.lastShown()[0], 2);
