@@ -6,6 +6,6 @@ corvalis_add_test(test_frame_list
   LIBS vantelo_core Qt6::Gui
   ENV ${frame_list_env})
 corvalis_add_test(test_frame_save
-  SOURCES ${CMAKE_CURRENT_LIST_DIR}/frame_save_test.cpp
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/frame_save_test.cpp ${CMAKE_SOURCE_DIR}/tests/driver/allocation_control.cpp
   LIBS vantelo_core Qt6::Gui opencv::core opencv::imgcodecs
   ENV ${frame_list_env})

@@ -5,6 +5,7 @@
 #include <opencv2/core.hpp>
 #include <opencv2/imgcodecs.hpp>
 
+#include "../driver/allocation_control.h"
 #include "../driver/tiff_info.h"
 #include "frame_list_test_support.h"
 
@@ -255,6 +256,29 @@ TEST_F(FrameSave, ATargetThatCannotBeWrittenFailsAndTheFrameStays) {
     for (const auto& entry : fs::directory_iterator(directory_.path())) {
         EXPECT_FALSE(has(entry.path().filename().string(), "__.bmp")) << entry.path();
     }
+}
+
+TEST_F(FrameSave, WithoutMemoryForThePictureTheFrameStaysAndNothingIsHalfWritten) {
+    CameraRecord record;
+    ASSERT_NO_FATAL_FAILURE(openCamera(record, 4, false));  // raw frame below, picture above 1 MiB
+    const auto raw = randomBytes(static_cast<std::size_t>(rawBytes(record)), 8);
+    auto snapped = raw;
+    allocation_control::refuseLarge(true);
+    const int snap = Mes_SnapToBuffList(&record, snapped.data(), 0);
+    record.save_format = 2;
+    const std::string base = directory_ / "starved";
+    const int save = Mes_SaveBuffList(&record, base.c_str(), 1);
+    allocation_control::refuseLarge(false);
+
+    EXPECT_EQ(snap, -2);
+    EXPECT_EQ(save, -2);
+    EXPECT_FALSE(fs::exists(base + ".bmp"));
+    EXPECT_EQ(Mes_ShowBuffList(&record, 1, 200, 150, nullptr), nullptr);  // no thumbnail was made
+    record.save_format = 4;
+    ASSERT_EQ(Mes_SaveBuffList(&record, base.c_str(), 1), 1);
+    EXPECT_EQ(readFile(base + ".raw"), raw);
+    record.save_format = 2;
+    EXPECT_EQ(Mes_SaveBuffList(&record, base.c_str(), 1), 1);
 }
 
 }  // namespace
