@@ -271,20 +271,6 @@ TEST_F(NimbusCamera, ExposureKeepsItsValueWithinTheRange) {
     EXPECT_EQ(ms, hi);
 }
 
-TEST_F(NimbusCamera, SettingsStartAtTheirDefaultsAgainAfterInit) {
-    ASSERT_EQ(CameraInit(0, 2, nullptr, nullptr), 1);
-    ASSERT_EQ(CameraSetGamma(30), 1);
-    ASSERT_EQ(CameraSetExposureTimeMS(5.0f), 1);
-    ASSERT_EQ(CameraUnInit(), 1);
-    ASSERT_EQ(CameraInit(0, 2, nullptr, nullptr), 1);
-    std::uint8_t gamma = 0;
-    float ms = 0;
-    ASSERT_EQ(CameraGetGamma(&gamma), 1);
-    ASSERT_EQ(CameraGetExposureTimeMS(&ms), 1);
-    EXPECT_EQ(gamma, NIMBUS_GAMMA_DEFAULT);
-    EXPECT_EQ(ms, NIMBUS_EXPOSURE_DEFAULT_MS);
-}
-
 TEST_F(NimbusCamera, GrabbedFrameDecodesWithTheHeaderAtItsStart) {
     ASSERT_EQ(CameraInit(0, 2, nullptr, nullptr), 1);
     std::vector<std::uint8_t> raw = rawBuffer(632, 472);

@@ -41,38 +41,18 @@ std::uint8_t at(const std::vector<std::uint8_t>& frame, const nimbus::Resolution
 
 }  // namespace
 
-TEST(Resolutions, FiveSizesCentredOnEvenOffsets) {
-    const int sizes[5][2] = {{2584, 1936}, {1272, 952}, {632, 472}, {1272, 952}, {632, 472}};
-    for (int n = 0; n < 5; ++n) {
-        const nimbus::Resolution* res = nimbus::resolution(n);
-        ASSERT_NE(res, nullptr);
-        EXPECT_EQ(res->width, sizes[n][0]);
-        EXPECT_EQ(res->height, sizes[n][1]);
-        EXPECT_EQ(res->left() % 2, 0);
-        EXPECT_EQ(res->top() % 2, 0);
-        EXPECT_LE(res->left() + res->width * res->step, nimbus::kSensorWidth);
-        EXPECT_LE(res->top() + res->height * res->step, nimbus::kSensorHeight);
-    }
-    EXPECT_EQ(nimbus::resolution(1)->left(), 20);  // (2584 - 2544) / 2
-    EXPECT_EQ(nimbus::resolution(2)->top(), 24);   // (1936 - 1888) / 2
-    EXPECT_EQ(nimbus::resolution(5), nullptr);
-    EXPECT_EQ(nimbus::resolution(-1), nullptr);
-}
+TEST(ReadOut, FullFrameAndSkippingKeepTheirSamplesHighBits) {
+    const nimbus::Resolution& full = *nimbus::resolution(0);
+    auto sensor = placeCoded(full);
+    std::vector<std::uint8_t> out(static_cast<std::size_t>(full.width) * full.height);
+    nimbus::readOut(sensor.data(), static_cast<std::size_t>(full.width), full, out.data());
+    EXPECT_EQ(at(out, full, 3, 5), 3 * 16 + 5);
+    EXPECT_EQ(at(out, full, 1935, 2583), (1935 % 16) * 16 + 2583 % 16);
 
-TEST(ReadOut, FullFrameDropsTheLowFourBits) {
-    const nimbus::Resolution& res = *nimbus::resolution(0);
-    auto sensor = placeCoded(res);
-    std::vector<std::uint8_t> out(static_cast<std::size_t>(res.width) * res.height);
-    nimbus::readOut(sensor.data(), static_cast<std::size_t>(res.width * res.step), res, out.data());
-    EXPECT_EQ(at(out, res, 0, 0), 0);
-    EXPECT_EQ(at(out, res, 3, 5), 3 * 16 + 5);
-    EXPECT_EQ(at(out, res, 1935, 2583), (1935 % 16) * 16 + 2583 % 16);
-}
-
-TEST(ReadOut, SkippingKeepsEveryStepthRowAndColumnPair) {
+    // Skipping keeps the first row and column pair of every `step`.
     const nimbus::Resolution& skip2 = *nimbus::resolution(1);
-    auto sensor = placeCoded(skip2);
-    std::vector<std::uint8_t> out(static_cast<std::size_t>(skip2.width) * skip2.height);
+    sensor = placeCoded(skip2);
+    out.assign(static_cast<std::size_t>(skip2.width) * skip2.height, 0);
     nimbus::readOut(sensor.data(), static_cast<std::size_t>(skip2.width * skip2.step), skip2, out.data());
     EXPECT_EQ(at(out, skip2, 1, 1), 1 * 16 + 1);  // input (1, 1): still in the first pair
     EXPECT_EQ(at(out, skip2, 2, 3), 4 * 16 + 5);  // second pairs come from input rows 4, 5 / columns 4, 5
@@ -115,17 +95,6 @@ TEST(ReadOut, BinningSumsSameColourSamplesAndClamps) {
     EXPECT_EQ(at(out, bin2, 2, 2), 0);
     EXPECT_EQ(at(out, bin2, 3, 3), 0);
     EXPECT_EQ(at(out, bin2, 0, 1), 0);
-}
-
-TEST(ReadOut, ChannelMeansByFilterColour) {
-    const nimbus::Resolution& res = *nimbus::resolution(2);
-    auto sensor = byColour(res, 1600, 800, 320);
-    std::vector<std::uint8_t> out(static_cast<std::size_t>(res.width) * res.height);
-    nimbus::readOut(sensor.data(), static_cast<std::size_t>(res.width * res.step), res, out.data());
-    auto m = nimbus::channelMeans(out.data(), res.width, res.height);
-    EXPECT_DOUBLE_EQ(m.red, 100.0);
-    EXPECT_DOUBLE_EQ(m.green, 50.0);
-    EXPECT_DOUBLE_EQ(m.blue, 20.0);
 }
 
 namespace {
