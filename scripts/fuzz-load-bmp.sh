@@ -20,5 +20,5 @@ clang++ -std=c++20 -g -O1 -fPIC -fno-omit-frame-pointer \
 
 export QT_QPA_PLATFORM=offscreen
 "$out/fuzz_load_bmp" "$out/corpus" "$regressions" \
-  -max_total_time="$seconds" -max_len=8192 -rss_limit_mb=4096 -timeout=10 \
+  -max_total_time="$seconds" -max_len=8192 -rss_limit_mb=4096 -timeout=60 -report_slow_units=30 \
   -artifact_prefix="$regressions/crash-" -print_final_stats=1

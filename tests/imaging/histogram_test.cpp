@@ -4,7 +4,9 @@
 
 #include <QImage>
 #include <QPainter>
+#include <atomic>
 #include <initializer_list>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -205,6 +207,36 @@ TEST_F(Histogram, LevelMarkersAreMagentaForBlackAndCyanForWhite) {
         EXPECT_LE(p.y, 88);
         EXPECT_EQ(p.colour, p.x == 65 ? qRgb(255, 0, 255) : qRgb(0, 255, 255));
     }
+}
+
+TEST_F(Histogram, PreviewAndUserInterfaceThreadsShareBinsAndLevelsWithoutALock) {
+    // The preview thread updates and applies; the user-interface thread sets, reads and
+    // draws at the same time. Run under ThreadSanitizer this shows any unshared word.
+    std::atomic<bool> stop{false};
+    std::thread preview([&] {
+        std::vector<unsigned char> frame(64 * 48 * 3);
+        for (int n = 0; n < 200; ++n) {
+            for (std::size_t i = 0; i < frame.size(); ++i) frame[i] = static_cast<unsigned char>(i * 7 + n);
+            vantelo::updateHistogram(frame.data(), frame.size() / 3);
+            vantelo::applyLevels8(frame.data(), frame.size());
+        }
+        stop.store(true);
+    });
+    QImage image = blankCanvas(300, 130);
+    QPainter painter(&image);
+    RECT rect{0, 0, 300, 130};
+    for (int n = 0; !stop.load(); ++n) {
+        Mes_AutoLevels(n % 3 == 0);
+        Mes_SetLevelsValues(n % 40, 255 - n % 50);
+        short black = 0, white = 0;
+        Mes_GetLevelsValues(&black, &white);
+        EXPECT_GE(black, 0);
+        EXPECT_LE(white, 255);
+        Mes_DrawHistogramData(&painter, &rect);
+        Mes_DrawHistogramFram(&painter, &rect);
+        if (n % 17 == 0) Mes_InitHistogram();
+    }
+    preview.join();
 }
 
 }  // namespace
