@@ -1,7 +1,11 @@
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QPushButton>
+#include <QScreen>
+#include <QTimer>
 #include <cstdlib>
 
+#include "control/camera_panel.h"
 #include "shell/main_frame.h"
 
 int main(int argc, char** argv) {
@@ -23,9 +27,19 @@ int main(int argc, char** argv) {
     parser.process(app);
 
     CMainFrame frame;
+    // Without a window manager (a headless X server) maximising does nothing: start
+    // at the screen's full size anyway.
+    if (QScreen* screen = QGuiApplication::primaryScreen()) frame.setGeometry(screen->availableGeometry());
     frame.showMaximized();
 
     const QStringList files = parser.positionalArguments();
     if (!files.isEmpty()) frame.openDocument(files.first());
+    // CORVALIS_AUTOSTART=1 presses "Start Camera" once the window is up (unattended
+    // runs and screenshots).
+    if (qEnvironmentVariableIntValue("CORVALIS_AUTOSTART") == 1) {
+        QTimer::singleShot(500, &frame, [&frame] {
+            if (auto* start = frame.cameraPanel()->findChild<QPushButton*>(QStringLiteral("1000"))) start->click();
+        });
+    }
     return app.exec();
 }

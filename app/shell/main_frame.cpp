@@ -98,7 +98,8 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
 
     setWindowTitle(QCoreApplication::applicationName().isEmpty() ? QStringLiteral("Corvalis")
                                                                   : QCoreApplication::applicationName());
-    setWindowIcon(QIcon(QStringLiteral(":/corvalis.png")));
+    // Every window of the program, the image windows included, carries its icon.
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/corvalis.png")));
     setAcceptDrops(true);
     createMenusAndToolbar();
 
