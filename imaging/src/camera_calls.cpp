@@ -83,10 +83,18 @@ NimbusCalls nimbusInUse = kNimbusLibrary;
 
 }  // namespace
 
-const OstraCalls& ostraCalls() { return ostraInUse; }
-const NimbusCalls& nimbusCalls() { return nimbusInUse; }
-void setOstraCalls(const OstraCalls& calls) { ostraInUse = calls; }
-void setNimbusCalls(const NimbusCalls& calls) { nimbusInUse = calls; }
+const OstraCalls& ostraCalls() {
+    return ostraInUse;
+}
+const NimbusCalls& nimbusCalls() {
+    return nimbusInUse;
+}
+void setOstraCalls(const OstraCalls& calls) {
+    ostraInUse = calls;
+}
+void setNimbusCalls(const NimbusCalls& calls) {
+    nimbusInUse = calls;
+}
 
 void restoreCameraCalls() {
     ostraInUse = kOstraLibrary;

@@ -11,7 +11,9 @@ constexpr std::uint16_t kNimbusProduct = 0xA004;
 
 }  // namespace
 
-void CameraScanner::scan() { scan(corvalis::platform::usb::listDevices()); }
+void CameraScanner::scan() {
+    scan(corvalis::platform::usb::listDevices());
+}
 
 void CameraScanner::scan(const std::vector<corvalis::platform::usb::DeviceInfo>& devices) {
     for (const auto& device : devices) {

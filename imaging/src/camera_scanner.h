@@ -8,7 +8,7 @@
 namespace vantelo {
 
 class CameraScanner {
-public:
+  public:
     static constexpr int kNoCamera = -1;
     static constexpr int kOstraFamily = 21;
     static constexpr int kNimbusFamily = 31;
@@ -21,7 +21,7 @@ public:
     bool found() const { return found_; }
     int type() const { return type_; }
 
-private:
+  private:
     bool found_ = false;
     int type_ = kNoCamera;
 };

@@ -66,15 +66,16 @@ VANTELO_API int KdCamera_GrabFrame(CameraRecord* record, void* raw_buffer) {
     });
 }
 
-VANTELO_API int KdCamera_Decode(CameraRecord* record, const void* raw, void* out, int width, int height,
-                                int flag) {
+VANTELO_API int KdCamera_Decode(CameraRecord* record, const void* raw, void* out, int width,
+                                int height, int flag) {
     if (record == nullptr || raw == nullptr || out == nullptr) return kNothingDone;
     return guarded(kNothingDone, [&] {
         switch (record->camera_type) {
             case kOstraFamily:
                 // The driver reads the raw frame only; its parameter is not const-qualified.
-                return vantelo::ostraCalls().decode(static_cast<unsigned char*>(const_cast<void*>(raw)),
-                                                    static_cast<unsigned char*>(out), width, height, flag);
+                return vantelo::ostraCalls().decode(
+                    static_cast<unsigned char*>(const_cast<void*>(raw)),
+                    static_cast<unsigned char*>(out), width, height, flag);
             case kNimbusFamily:
                 return vantelo::nimbusCalls().decode(raw, out, width, height, flag);
             default:
@@ -101,7 +102,8 @@ VANTELO_API int KdCamera_Registerpixel(CameraRecord* record, KdNameSink sink, vo
     if (record == nullptr) return kNothingDone;
     return guarded(kNothingDone, [&] {
         if (sink != nullptr) {
-            for (const char* name : vantelo::resolutionNames(record->camera_type)) sink(context, name);
+            for (const char* name : vantelo::resolutionNames(record->camera_type))
+                sink(context, name);
         }
         return kDone;
     });

@@ -31,8 +31,12 @@ constexpr int kFrameSpeedAfterInit = 4;
 
 Dispatcher* instance = nullptr;
 
-std::uint8_t lowByte(std::int32_t value) { return static_cast<std::uint8_t>(value); }
-std::uint16_t low16(std::int32_t value) { return static_cast<std::uint16_t>(value); }
+std::uint8_t lowByte(std::int32_t value) {
+    return static_cast<std::uint8_t>(value);
+}
+std::uint16_t low16(std::int32_t value) {
+    return static_cast<std::uint16_t>(value);
+}
 
 template <typename T, typename Field>
 int readInto(int (*get)(T*), Field& field) {
@@ -95,7 +99,8 @@ int ostraExposure(const OstraCalls& camera, CameraRecord& record, bool read) {
 int nimbusExposure(const NimbusCalls& camera, CameraRecord& record, bool read) {
     if (read) {
         float milliseconds = 0.0f;
-        if (camera.getExposureTimeMs(&milliseconds) == kDone) storeMilliseconds(milliseconds, record.exposure_ms);
+        if (camera.getExposureTimeMs(&milliseconds) == kDone)
+            storeMilliseconds(milliseconds, record.exposure_ms);
     } else {
         camera.setExposureTimeMs(static_cast<float>(record.exposure_ms));
     }
@@ -175,7 +180,8 @@ int Dispatcher::ostra(CameraRecord& record, int command, bool read) {
                 camera.getFrameSpeed(&frameSpeedScratch_);
                 record.frame_speed_index = frameSpeedScratch_ <= 1 ? 0 : frameSpeedScratch_ - 1;
             } else {
-                frameSpeedScratch_ = static_cast<std::uint8_t>(lowByte(record.frame_speed_index) + 1);
+                frameSpeedScratch_ =
+                    static_cast<std::uint8_t>(lowByte(record.frame_speed_index) + 1);
                 camera.setFrameSpeed(frameSpeedScratch_);
             }
             return kDone;
@@ -184,7 +190,8 @@ int Dispatcher::ostra(CameraRecord& record, int command, bool read) {
             return camera.setLongExpPower(record.long_exp_power);
         case CAMCMD_INIT:
             if (record.state != kUninitialised) return kNothingDone;
-            if (camera.init(lowByte(record.resolution_index), record.init_window_1, record.init_window_2) != kDone)
+            if (camera.init(lowByte(record.resolution_index), record.init_window_1,
+                            record.init_window_2) != kDone)
                 return kInitRefused;
             record.state = kInitialised;
             camera.setAeState(0);
@@ -289,7 +296,8 @@ int Dispatcher::nimbus(CameraRecord& record, int command, bool read) {
             return kDone;
         case CAMCMD_INIT:
             if (record.state != kUninitialised) return kNothingDone;
-            if (camera.init(0, lowByte(record.resolution_index), record.init_window_1, record.init_window_2) != kDone)
+            if (camera.init(0, lowByte(record.resolution_index), record.init_window_1,
+                            record.init_window_2) != kDone)
                 return kInitRefused;
             record.state = kInitialised;
             camera.setAeState(0);
@@ -350,6 +358,8 @@ void destroyDispatcher() {
     instance = nullptr;
 }
 
-Dispatcher* dispatcher() { return instance; }
+Dispatcher* dispatcher() {
+    return instance;
+}
 
 }  // namespace vantelo

@@ -8,12 +8,12 @@ namespace vantelo {
 
 // One numbered command between the record and the camera of the record's family.
 class Dispatcher {
-public:
+  public:
     // `read`: fetch the value from the camera into the record; else send the record's
     // value to the camera. 0 for a camera type or command it does not handle.
     int readWrite(CameraRecord& record, int command, bool read);
 
-private:
+  private:
     int ostra(CameraRecord& record, int command, bool read);
     int nimbus(CameraRecord& record, int command, bool read);
 

@@ -27,7 +27,7 @@ CameraRecord recordOf(int type) {
 }
 
 class Exports : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { dispatch_fakes::install(); }
     void TearDown() override {
         vantelo::destroyDispatcher();
@@ -48,9 +48,10 @@ TEST_F(Exports, FramePassThroughsReachTheRecordsFamilyWithTheirResults) {
     EXPECT_EQ(KdCamera_GrabFrame(&second, raw), -3);
     EXPECT_EQ(KdCamera_Decode(&second, raw, out, 1272, 952, 0), -3);
     EXPECT_EQ(KdCamera_GetImageSize(&second, &width, &height), -3);
-    EXPECT_EQ(fake.calls, (Calls{"OstraIICameraGrabFrame(buffer)", "OstraIICameraDecode(1516,1008,1)",
-                                 "OstraIICameraGetImageSize()", "CameraGetImageData(buffer)",
-                                 "CameraDecode(1272,952,0)", "CameraGetImageSize()"}));
+    EXPECT_EQ(fake.calls,
+              (Calls{"OstraIICameraGrabFrame(buffer)", "OstraIICameraDecode(1516,1008,1)",
+                     "OstraIICameraGetImageSize()", "CameraGetImageData(buffer)",
+                     "CameraDecode(1272,952,0)", "CameraGetImageSize()"}));
 
     fake.result = 1;
     EXPECT_EQ(KdCamera_GetImageSize(&second, &width, &height), 1);
@@ -83,7 +84,9 @@ TEST_F(Exports, NoCameraAndMissingArgumentsCallNothing) {
     EXPECT_EQ(KdCamera_GrabFrame(nullptr, raw), 0);
     EXPECT_EQ(KdCamera_Decode(nullptr, raw, raw, 8, 8, 0), 0);
     EXPECT_EQ(KdCamera_GetImageSize(nullptr, &width, &height), 0);
-    EXPECT_EQ(KdCamera_Registerpixel(nullptr, [](void*, const char*) {}, nullptr), 0);
+    EXPECT_EQ(KdCamera_Registerpixel(
+                  nullptr, [](void*, const char*) {}, nullptr),
+              0);
 }
 
 TEST_F(Exports, NoExceptionLeavesAnExport) {
@@ -91,7 +94,9 @@ TEST_F(Exports, NoExceptionLeavesAnExport) {
     throwing.getGamma = [](unsigned char*) -> int { throw std::bad_alloc(); };
     throwing.getContrast = [](unsigned char*) -> int { throw std::runtime_error("device gone"); };
     throwing.grabFrame = [](unsigned char*) -> int { throw std::bad_alloc(); };
-    throwing.decode = [](unsigned char*, unsigned char*, int, int, int) -> int { throw std::logic_error("x"); };
+    throwing.decode = [](unsigned char*, unsigned char*, int, int, int) -> int {
+        throw std::logic_error("x");
+    };
     vantelo::setOstraCalls(throwing);
     CameraRecord record = recordOf(21);
     unsigned char raw[8] = {};
@@ -114,7 +119,9 @@ TEST_F(Exports, NoExceptionLeavesAnExport) {
 std::vector<std::string> namesOf(int model) {
     std::vector<std::string> names;
     CameraRecord record = recordOf(model);
-    auto sink = [](void* context, const char* name) { static_cast<std::vector<std::string>*>(context)->push_back(name); };
+    auto sink = [](void* context, const char* name) {
+        static_cast<std::vector<std::string>*>(context)->push_back(name);
+    };
     EXPECT_EQ(KdCamera_Registerpixel(&record, sink, &names), 1);
     return names;
 }
@@ -122,19 +129,25 @@ std::vector<std::string> namesOf(int model) {
 TEST_F(Exports, ResolutionNamesPerModelInListOrder) {
     using Names = std::vector<std::string>;
     EXPECT_EQ(namesOf(1), (Names{"3488*2616", "1600*1200", "1280*960", "800*600", "640*480"}));
-    EXPECT_EQ(namesOf(2), (Names{"640*480", "1024*768", "1280*960", "1600*1200", "3264*2448", "1280*1024 ROI"}));
+    EXPECT_EQ(namesOf(2), (Names{"640*480", "1024*768", "1280*960", "1600*1200", "3264*2448",
+                                 "1280*1024 ROI"}));
     EXPECT_EQ(namesOf(3), (Names{"2592*1944", "1280*960", "1024*768", "640*480", "1280*1024 ROI"}));
     EXPECT_EQ(namesOf(4), (Names{"2048*1536", "1024*768", "640*480", "512*384", "1280*1024 ROI"}));
     for (int model : {5, 6})
-        EXPECT_EQ(namesOf(model), (Names{"1280*1024", "640*512", "640*480 ROI", "320*240 ROI"})) << model;
+        EXPECT_EQ(namesOf(model), (Names{"1280*1024", "640*512", "640*480 ROI", "320*240 ROI"}))
+            << model;
     EXPECT_EQ(namesOf(7), (Names{"1280*1024", "640*512", "320*240 "}));
-    EXPECT_EQ(namesOf(8), (Names{"1280*1024", "640*480", "320*240 ", "640*480_ROI", "320*240_ROI"}));
-    EXPECT_EQ(namesOf(9), (Names{"2048*256 COLOR", "1024*768 B/W", "1024*768 2X1", "1024*768 2X2"}));
-    for (int model : {10, 12, 13}) EXPECT_EQ(namesOf(model), (Names{"1360*1024", "680*512", "340*256"})) << model;
+    EXPECT_EQ(namesOf(8),
+              (Names{"1280*1024", "640*480", "320*240 ", "640*480_ROI", "320*240_ROI"}));
+    EXPECT_EQ(namesOf(9),
+              (Names{"2048*256 COLOR", "1024*768 B/W", "1024*768 2X1", "1024*768 2X2"}));
+    for (int model : {10, 12, 13})
+        EXPECT_EQ(namesOf(model), (Names{"1360*1024", "680*512", "340*256"})) << model;
     EXPECT_EQ(namesOf(11), (Names{"1360*1024"}));
     EXPECT_EQ(namesOf(15), (Names{"1280*1024", "640*480", "320*240 "}));
     EXPECT_EQ(namesOf(21), (Names{"3032*2016", "(2*2bin)", "(4*4bin)"}));
-    for (int model : {-1, 0, 16, 17, 18, 19, 20, 22, 31, 1000}) EXPECT_TRUE(namesOf(model).empty()) << model;
+    for (int model : {-1, 0, 16, 17, 18, 19, 20, 22, 31, 1000})
+        EXPECT_TRUE(namesOf(model).empty()) << model;
 }
 
 TEST_F(Exports, ModelFourteenEndsWithTheNamesOfModelTwentyOne) {

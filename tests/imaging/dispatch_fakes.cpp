@@ -58,104 +58,134 @@ int triple(const char* name, T* first, T* second, T* third, double a, double b, 
 }
 
 const vantelo::OstraCalls kOstra = {
-    .init = [](int mode, KdWindow* display, KdWindow* notify) {
-        fake.calls.push_back("OstraIICameraInit(" + number(mode) + "," + windowName(display) + "," +
-                             windowName(notify) + ")");
-        return fake.result;
-    },
+    .init =
+        [](int mode, KdWindow* display, KdWindow* notify) {
+            fake.calls.push_back("OstraIICameraInit(" + number(mode) + "," + windowName(display) +
+                                 "," + windowName(notify) + ")");
+            return fake.result;
+        },
     .unInit = [] { return logged("OstraIICameraUnInit"); },
     .displayEnable = [](int on) { return logged("OstraIICameraDisplayEnable", on); },
-    .grabFrame = [](unsigned char* destination) {
-        fake.calls.push_back(destination ? "OstraIICameraGrabFrame(buffer)" : "OstraIICameraGrabFrame(null)");
-        return fake.result;
-    },
-    .decode = [](unsigned char*, unsigned char*, int width, int height, int to8) {
-        return logged("OstraIICameraDecode", width, height, to8);
-    },
-    .getImageSize = [](int* width, int* height) {
-        put(width, 1516);
-        put(height, 1008);
-        return logged("OstraIICameraGetImageSize");
-    },
+    .grabFrame =
+        [](unsigned char* destination) {
+            fake.calls.push_back(destination ? "OstraIICameraGrabFrame(buffer)"
+                                             : "OstraIICameraGrabFrame(null)");
+            return fake.result;
+        },
+    .decode = [](unsigned char*, unsigned char*, int width, int height,
+                 int to8) { return logged("OstraIICameraDecode", width, height, to8); },
+    .getImageSize =
+        [](int* width, int* height) {
+            put(width, 1516);
+            put(height, 1008);
+            return logged("OstraIICameraGetImageSize");
+        },
     .setAeState = [](int on) { return logged("OstraIICameraSetAeState", on); },
     .getAeState = [](int* on) { return got("OstraIICameraGetAeState", on, 1); },
     .setExposureTime = [](int ms) { return logged("OstraIICameraSetExposureTime", ms); },
-    .getExposureTime = [](unsigned int* ms) { return got("OstraIICameraGetExposureTime", ms, 1500); },
+    .getExposureTime =
+        [](unsigned int* ms) { return got("OstraIICameraGetExposureTime", ms, 1500); },
     .getRowTime = [](float* us) { return got("OstraIICameraGetRowTime", us, 123.5f); },
-    .restartLongExposure = [](int restart) { return logged("OstraIICameraRestartLongExposure", restart); },
+    .restartLongExposure =
+        [](int restart) { return logged("OstraIICameraRestartLongExposure", restart); },
     .setLongExpPower = [](int on) { return logged("OstraIICameraSetLongExpPower", on); },
     .getLongExpPower = [](int* on) { return got("OstraIICameraGetLongExpPower", on, 1); },
     .setAnalogGain = [](int gain) { return logged("OstraIICameraSetAnalogGain", gain); },
-    .getAnalogGain = [](unsigned short* gain) { return got("OstraIICameraGetAnalogGain", gain, 33); },
+    .getAnalogGain =
+        [](unsigned short* gain) { return got("OstraIICameraGetAnalogGain", gain, 33); },
     .setAwbState = [](int armed) { return logged("OstraIICameraSetAWBState", armed); },
     .getAwbState = [](int* pending) { return got("OstraIICameraGetAWBState", pending, 1); },
     .setGain = [](int r, int g, int b) { return logged("OstraIICameraSetGain", r, g, b); },
-    .getGain = [](int* r, int* g, int* b) { return triple("OstraIICameraGetGain", r, g, b, 70, 80, 90); },
+    .getGain = [](int* r, int* g,
+                  int* b) { return triple("OstraIICameraGetGain", r, g, b, 70, 80, 90); },
     .setGamma = [](int gamma) { return logged("OstraIICameraSetGamma", gamma); },
     .getGamma = [](unsigned char* gamma) { return got("OstraIICameraGetGamma", gamma, 12); },
     .setContrast = [](int contrast) { return logged("OstraIICameraSetContrast", contrast); },
-    .getContrast = [](unsigned char* contrast) { return got("OstraIICameraGetContrast", contrast, 3); },
-    .setSaturation = [](int saturation) { return logged("OstraIICameraSetSaturation", saturation); },
-    .getSaturation = [](unsigned char* saturation) { return got("OstraIICameraGetSaturation", saturation, 99); },
+    .getContrast =
+        [](unsigned char* contrast) { return got("OstraIICameraGetContrast", contrast, 3); },
+    .setSaturation =
+        [](int saturation) { return logged("OstraIICameraSetSaturation", saturation); },
+    .getSaturation =
+        [](unsigned char* saturation) { return got("OstraIICameraGetSaturation", saturation, 99); },
     .setColorEnhancement = [](int on) { return logged("OstraIICameraSetColorEnhancement", on); },
     .setMonochrome = [](int on) { return logged("OstraIICameraSetMonochrome", on); },
     .setMirror = [](int axis, int on) { return logged("OstraIICameraSetMirror", axis, on); },
     .setFrameSpeed = [](int speed) { return logged("OstraIICameraSetFrameSpeed", speed); },
-    .getFrameSpeed = [](unsigned char* speed) { return got("OstraIICameraGetFrameSpeed", speed, fake.ostraFrameSpeed); },
+    .getFrameSpeed =
+        [](unsigned char* speed) {
+            return got("OstraIICameraGetFrameSpeed", speed, fake.ostraFrameSpeed);
+        },
     .setDataWide = [](int wide) { return logged("OstraIICameraSetDataWide", wide); },
     .getDataWide = [](int* wide) { return got("OstraIICameraGetDataWide", wide, 1); },
 };
 
 const vantelo::NimbusCalls kNimbus = {
-    .init = [](int device, std::uint8_t resolution, KdWindow* display, KdWindow* notify) {
-        fake.calls.push_back("CameraInit(" + number(device) + "," + number(resolution) + "," +
-                             windowName(display) + "," + windowName(notify) + ")");
-        return fake.result;
-    },
+    .init =
+        [](int device, std::uint8_t resolution, KdWindow* display, KdWindow* notify) {
+            fake.calls.push_back("CameraInit(" + number(device) + "," + number(resolution) + "," +
+                                 windowName(display) + "," + windowName(notify) + ")");
+            return fake.result;
+        },
     .unInit = [] { return logged("CameraUnInit"); },
-    .getImageData = [](void* raw) {
-        fake.calls.push_back(raw ? "CameraGetImageData(buffer)" : "CameraGetImageData(null)");
-        return fake.result;
-    },
-    .decode = [](const void*, void*, int width, int height, int flag) {
-        return logged("CameraDecode", width, height, flag);
-    },
-    .getImageSize = [](int* width, int* height) {
-        put(width, 1272);
-        put(height, 952);
-        return logged("CameraGetImageSize");
-    },
+    .getImageData =
+        [](void* raw) {
+            fake.calls.push_back(raw ? "CameraGetImageData(buffer)" : "CameraGetImageData(null)");
+            return fake.result;
+        },
+    .decode = [](const void*, void*, int width, int height,
+                 int flag) { return logged("CameraDecode", width, height, flag); },
+    .getImageSize =
+        [](int* width, int* height) {
+            put(width, 1272);
+            put(height, 952);
+            return logged("CameraGetImageSize");
+        },
     .displayEnable = [](int on) { return logged("CameraDisplayEnable", on); },
     .getFrameSpeed = [](std::uint8_t* speed) { return got("CameraGetFrameSpeed", speed, 2); },
     .setFrameSpeed = [](std::uint8_t speed) { return logged("CameraSetFrameSpeed", speed); },
     .getAeState = [](int* on) { return got("CameraGetAeState", on, 1); },
     .setAeState = [](int on) { return logged("CameraSetAeState", on); },
-    .getExposureTimeMs = [](float* ms) { return got("CameraGetExposureTimeMS", ms, fake.nimbusExposure); },
+    .getExposureTimeMs =
+        [](float* ms) { return got("CameraGetExposureTimeMS", ms, fake.nimbusExposure); },
     .setExposureTimeMs = [](float ms) { return logged("CameraSetExposureTimeMS", ms); },
     .getAnalogGain = [](std::uint16_t* gain) { return got("CameraGetAnalogGain", gain, 21); },
     .setAnalogGain = [](std::uint16_t gain) { return logged("CameraSetAnalogGain", gain); },
-    .getGain = [](std::uint16_t* r, std::uint16_t* g, std::uint16_t* b) { return triple("CameraGetGain", r, g, b, 60, 61, 62); },
-    .setGain = [](std::uint16_t r, std::uint16_t g, std::uint16_t b) { return logged("CameraSetGain", r, g, b); },
+    .getGain = [](std::uint16_t* r, std::uint16_t* g,
+                  std::uint16_t* b) { return triple("CameraGetGain", r, g, b, 60, 61, 62); },
+    .setGain = [](std::uint16_t r, std::uint16_t g,
+                  std::uint16_t b) { return logged("CameraSetGain", r, g, b); },
     .getGamma = [](std::uint8_t* gamma) { return got("CameraGetGamma", gamma, 9); },
     .setGamma = [](std::uint8_t gamma) { return logged("CameraSetGamma", gamma); },
     .getContrast = [](std::uint8_t* contrast) { return got("CameraGetContrast", contrast, 4); },
     .setContrast = [](std::uint8_t contrast) { return logged("CameraSetContrast", contrast); },
-    .getSaturation = [](std::uint8_t* saturation) { return got("CameraGetSaturation", saturation, 150); },
-    .setSaturation = [](std::uint8_t saturation) { return logged("CameraSetSaturation", saturation); },
+    .getSaturation =
+        [](std::uint8_t* saturation) { return got("CameraGetSaturation", saturation, 150); },
+    .setSaturation =
+        [](std::uint8_t saturation) { return logged("CameraSetSaturation", saturation); },
     .setMonochrome = [](int on) { return logged("CameraSetMonochrome", on); },
     .setColorEnhancement = [](int on) { return logged("CameraSetColorEnhancement", on); },
     .setMirror = [](int axis, int on) { return logged("CameraSetMirror", axis, on); },
     .whiteBalance = [] { return logged("CameraWhiteBalance"); },
-    .getExposureTimeRange = [](float* a, float* b, float* c) {
-        return triple("CameraGetExposureTimeRange", a, b, c, 0.1f, 3600000.0f, 200.0f);
-    },
-    .getAnalogGainRange = [](int* a, int* b, int* c) { return triple("CameraGetAnalogGainRange", a, b, c, 1, 63, 16); },
-    .getContrastRange = [](int* a, int* b, int* c) { return triple("CameraGetContrastRange", a, b, c, 2, 100, 50); },
-    .getGammaRange = [](int* a, int* b, int* c) { return triple("CameraGetGammaRange", a, b, c, 3, 250, 100); },
-    .getSaturationRange = [](int* a, int* b, int* c) {
-        return triple("CameraGetSaturationRange", a, b, c, 4, 255, 128);
-    },
-    .getGainRange = [](int* a, int* b, int* c) { return triple("CameraGetGainRange", a, b, c, 5, 512, 64); },
+    .getExposureTimeRange =
+        [](float* a, float* b, float* c) {
+            return triple("CameraGetExposureTimeRange", a, b, c, 0.1f, 3600000.0f, 200.0f);
+        },
+    .getAnalogGainRange =
+        [](int* a, int* b, int* c) {
+            return triple("CameraGetAnalogGainRange", a, b, c, 1, 63, 16);
+        },
+    .getContrastRange =
+        [](int* a, int* b, int* c) {
+            return triple("CameraGetContrastRange", a, b, c, 2, 100, 50);
+        },
+    .getGammaRange = [](int* a, int* b,
+                        int* c) { return triple("CameraGetGammaRange", a, b, c, 3, 250, 100); },
+    .getSaturationRange =
+        [](int* a, int* b, int* c) {
+            return triple("CameraGetSaturationRange", a, b, c, 4, 255, 128);
+        },
+    .getGainRange = [](int* a, int* b,
+                       int* c) { return triple("CameraGetGainRange", a, b, c, 5, 512, 64); },
 };
 
 }  // namespace
@@ -166,6 +196,8 @@ void install() {
     vantelo::setNimbusCalls(kNimbus);
 }
 
-void restore() { vantelo::restoreCameraCalls(); }
+void restore() {
+    vantelo::restoreCameraCalls();
+}
 
 }  // namespace dispatch_fakes

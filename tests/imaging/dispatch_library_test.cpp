@@ -26,15 +26,19 @@ std::string outputOf(const std::string& command) {
 }
 
 TEST(VanteloLibrary, BothCameraLibrariesAreNeededAtLoadTime) {
-    const std::string dynamic = outputOf(std::string("readelf -d '") + VANTELO_LIBRARY_FILE + "' 2>/dev/null");
+    const std::string dynamic =
+        outputOf(std::string("readelf -d '") + VANTELO_LIBRARY_FILE + "' 2>/dev/null");
     ASSERT_FALSE(dynamic.empty()) << "readelf failed on " << VANTELO_LIBRARY_FILE;
-    EXPECT_NE(dynamic.find("(NEEDED)             Shared library: [libostra.so"), std::string::npos) << dynamic;
-    EXPECT_NE(dynamic.find("(NEEDED)             Shared library: [libnimbus.so"), std::string::npos) << dynamic;
+    EXPECT_NE(dynamic.find("(NEEDED)             Shared library: [libostra.so"), std::string::npos)
+        << dynamic;
+    EXPECT_NE(dynamic.find("(NEEDED)             Shared library: [libnimbus.so"), std::string::npos)
+        << dynamic;
 
     const std::string undefined =
         outputOf(std::string("nm -D --undefined-only '") + VANTELO_LIBRARY_FILE + "' 2>/dev/null");
     ASSERT_FALSE(undefined.empty());
-    EXPECT_EQ(undefined.find("dlopen"), std::string::npos) << "nothing is loaded by name at run time";
+    EXPECT_EQ(undefined.find("dlopen"), std::string::npos)
+        << "nothing is loaded by name at run time";
     EXPECT_NE(undefined.find("OstraIICameraInit"), std::string::npos);
     EXPECT_NE(undefined.find("CameraGetImageData"), std::string::npos);
 }

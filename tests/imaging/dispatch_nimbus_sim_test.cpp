@@ -20,9 +20,10 @@ constexpr int kWidth = 632;
 constexpr int kHeight = 472;
 
 class NimbusDispatch : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
-        ASSERT_TRUE(sim::active()) << "runs on the simulated device (CORVALIS_CAMERA=simulator-nimbus)";
+        ASSERT_TRUE(sim::active())
+            << "runs on the simulated device (CORVALIS_CAMERA=simulator-nimbus)";
         sim::reset();
         std::memset(&record, 0, sizeof record);
         record.state = 4;

@@ -21,7 +21,7 @@ namespace sim = corvalis::platform::sim;
 constexpr int kMode = 4;  // 756 x 504, the smallest frame
 
 class OstraDispatch : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(sim::active()) << "runs on the simulated camera (CORVALIS_CAMERA=simulator)";
         sim::reset();
@@ -106,7 +106,8 @@ TEST_F(OstraDispatch, SettingCommandsWhileAnotherThreadGrabs) {
     std::thread grabber([&] {
         std::vector<unsigned char> raw(OstraIICameraGrabBytes(kMode, 0));
         while (!stop.load(std::memory_order_relaxed)) {
-            if (KdCamera_GrabFrame(&record, raw.data()) == 1) grabbed.fetch_add(1, std::memory_order_relaxed);
+            if (KdCamera_GrabFrame(&record, raw.data()) == 1)
+                grabbed.fetch_add(1, std::memory_order_relaxed);
         }
     });
     CameraRecord settings = record;  // the grabbing thread reads only `record`

@@ -14,7 +14,8 @@ namespace {
 namespace sim = corvalis::platform::sim;
 namespace usb = corvalis::platform::usb;
 
-usb::DeviceInfo at(std::uint16_t vendor, std::uint16_t product, int bus, std::vector<std::uint8_t> ports) {
+usb::DeviceInfo at(std::uint16_t vendor, std::uint16_t product, int bus,
+                   std::vector<std::uint8_t> ports) {
     usb::DeviceInfo d;
     d.vendor = vendor;
     d.product = product;
@@ -24,7 +25,7 @@ usb::DeviceInfo at(std::uint16_t vendor, std::uint16_t product, int bus, std::ve
 }
 
 class Detection : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(sim::active()) << "runs on the simulated devices (CORVALIS_CAMERA=simulator)";
         sim::unplug(sim::reset());  // start from an empty bus
@@ -79,7 +80,8 @@ TEST(CameraScanner, FirstCameraOfTheListDecidesAndSetsFound) {
     EXPECT_EQ(none.type(), -1);
 
     vantelo::CameraScanner scanner;
-    scanner.scan({at(0x1234, 0x0001, 1, {1}), at(0x0547, 0xA004, 4, {1}), at(0x0547, 0xD002, 1, {2})});
+    scanner.scan(
+        {at(0x1234, 0x0001, 1, {1}), at(0x0547, 0xA004, 4, {1}), at(0x0547, 0xD002, 1, {2})});
     EXPECT_TRUE(scanner.found());
     EXPECT_EQ(scanner.type(), 31);
 }

@@ -74,14 +74,16 @@ bool definedDynamicSymbols(const std::string& library, std::vector<DynamicSymbol
 TEST(VanteloSymbols, ExportsExactlyTheImagingFunctions) {
     ASSERT_EQ(kExports.size(), 25u);
     std::vector<DynamicSymbol> symbols;
-    ASSERT_TRUE(definedDynamicSymbols(VANTELO_LIBRARY_FILE, symbols)) << "nm failed on " << VANTELO_LIBRARY_FILE;
+    ASSERT_TRUE(definedDynamicSymbols(VANTELO_LIBRARY_FILE, symbols))
+        << "nm failed on " << VANTELO_LIBRARY_FILE;
 
     std::set<std::string> found;
     for (const auto& symbol : symbols) {
         // Version-script nodes are absolute symbols, not code.
         if (symbol.type == 'A') continue;
         EXPECT_TRUE(kExports.count(symbol.name)) << "exported by mistake: " << symbol.name;
-        EXPECT_TRUE(symbol.type == 'T' || symbol.type == 't') << symbol.name << " is not a function";
+        EXPECT_TRUE(symbol.type == 'T' || symbol.type == 't')
+            << symbol.name << " is not a function";
         EXPECT_TRUE(found.insert(symbol.name).second) << "listed twice: " << symbol.name;
     }
     for (const auto& name : kExports) EXPECT_TRUE(found.count(name)) << "missing: " << name;
