@@ -21,6 +21,7 @@ namespace fs = std::filesystem;
 
 struct Setup {
     CameraRecord record{};
+    std::vector<unsigned char> raw;
     fs::path directory;
     bool ready = false;
 };
@@ -56,6 +57,7 @@ bool prepare() {
         raw[2 * i] = static_cast<unsigned char>(sky[i] >> 4);
         raw[2 * i + 1] = static_cast<unsigned char>((sky[i] & 0xF) << 4);
     }
+    s.raw = raw;
     Mes_ClearBuffList(&r);
     s.ready = Mes_SnapToBuffList(&r, raw.data(), 0) == 1;
     return s.ready;
@@ -122,6 +124,26 @@ void fwriteBench(benchmark::State& state, int format) {
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(content.size()));
 }
 
+// For scale: the driver's decode alone, which every picture format needs once.
+void decodeBench(benchmark::State& state, int to8) {
+    Setup& s = setup();
+    if (!s.ready) {
+        state.SkipWithError("no buffered frame");
+        return;
+    }
+    std::vector<unsigned char> raw(s.raw.size());
+    std::vector<unsigned char> picture(static_cast<std::size_t>(s.record.image_width) * s.record.image_height * 6);
+    for (auto _ : state) {
+        state.PauseTiming();
+        raw = s.raw;  // the decode byte-swaps its input
+        state.ResumeTiming();
+        OstraIICameraDecode(raw.data(), picture.data(), s.record.image_width, s.record.image_height, to8);
+        benchmark::DoNotOptimize(picture.data());
+    }
+}
+
+void BM_DecodeOnly_16(benchmark::State& s) { decodeBench(s, 0); }
+void BM_DecodeOnly_8(benchmark::State& s) { decodeBench(s, 1); }
 void BM_Fwrite_TiffBytes(benchmark::State& s) { fwriteBench(s, 8); }
 void BM_Save_Tiff48(benchmark::State& s) { saveBench(s, 8); }
 void BM_Fwrite_BmpBytes(benchmark::State& s) { fwriteBench(s, 2); }
@@ -133,6 +155,8 @@ void BM_Save_Jpeg(benchmark::State& s) { saveBench(s, 1); }
 
 }  // namespace
 
+BENCHMARK(BM_DecodeOnly_16)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(10)->ReportAggregatesOnly(true);
+BENCHMARK(BM_DecodeOnly_8)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(10)->ReportAggregatesOnly(true);
 BENCHMARK(BM_Fwrite_TiffBytes)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(10)->ReportAggregatesOnly(true);
 BENCHMARK(BM_Save_Tiff48)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(10)->ReportAggregatesOnly(true);
 BENCHMARK(BM_Fwrite_BmpBytes)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(10)->ReportAggregatesOnly(true);
