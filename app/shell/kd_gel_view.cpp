@@ -37,12 +37,13 @@ void CKdGelView::paintEvent(QPaintEvent*) {
         return;
     }
     if (hidden_) return;
-    if (frame_ != nullptr && frame_->preview().runState() != PreviewLoop::Stopped) {
+    const bool previewing = frame_ != nullptr && frame_->preview().runState() != PreviewLoop::Stopped;
+    if (!previewing && !driverPicture_.isNull()) {
+        painter.drawImage(rect(), driverPicture_);
+    } else if (frame_ != nullptr) {
         std::lock_guard<std::mutex> guard(frame_->displayLock());
         RECT target{0, 0, width(), height()};
         Mes_ShowBuffer(&context_->record, &painter, &target);
-    } else if (!driverPicture_.isNull()) {
-        painter.drawImage(rect(), driverPicture_);
     }
     if (tracker_.width() > 0 && tracker_.height() > 0 && context_->record.area_selected)
         paintTracker(painter);
