@@ -1,6 +1,5 @@
 // Saving buffered frames: TIFF pages of 8 and 16 bits appended to one file, bitmaps
-// whose crop width is brought to a multiple of four (in the record too), raw bytes,
-// JPEG with and without the logo, and targets that cannot be written. Every picture is
+// whose crop width is brought to a multiple of four (in the record too), JPEG with and without the logo, and targets that cannot be written. Every picture is
 // read back with OpenCV and compared with the driver's decode of the same frame.
 #include <opencv2/core.hpp>
 #include <opencv2/imgcodecs.hpp>
@@ -135,21 +134,6 @@ TEST_F(FrameSave, BitmapCropWidthBecomesAMultipleOfFourInTheRecordToo) {
         for (auto& b : expected) b = static_cast<std::uint8_t>(levelled(b, 40, 180));
         EXPECT_EQ(mismatches(cv::imread(base + ".bmp", cv::IMREAD_UNCHANGED), expected, c.savedWidth, 40), 0);
     }
-}
-
-TEST_F(FrameSave, RawFileHoldsTheCameraBytesUnchanged) {
-    CameraRecord record;
-    ASSERT_NO_FATAL_FAILURE(openCamera(record, 4, true));
-    record.save_format = 4;
-    const auto raw = snap(record, 5);
-    const std::string whole = directory_ / "whole";
-    ASSERT_EQ(Mes_SaveBuffList(&record, whole.c_str(), 1), 1);
-    EXPECT_EQ(readFile(whole + ".raw"), raw);  // 756 x 504 x 2 bytes
-
-    setCrop(record, 10, 10, 20, 20);  // a part: as many bytes from the start as the crop has samples
-    const std::string part = directory_ / "part";
-    ASSERT_EQ(Mes_SaveBuffList(&record, part.c_str(), 1), 1);
-    EXPECT_EQ(readFile(part + ".raw"), std::vector<std::uint8_t>(raw.begin(), raw.begin() + 200));
 }
 
 class FrameSaveJpeg : public FrameSave {
