@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "frame_list_test_support.h"
+#include "nimbus.h"
 
 namespace {
 
@@ -218,6 +219,33 @@ TEST_F(FrameList, SecondFamilyFramesIntegratePastTheirHeader) {
     EXPECT_EQ(stored[0], 0x22);
     EXPECT_EQ(stored[kHeader - 1], 0x22);
     for (int i = 0; i < 32; ++i) EXPECT_EQ(stored[kHeader + i], std::min(7 * i + 100, 255)) << i;
+}
+
+TEST_F(FrameList, ASecondFamilyThumbnailIsTheDecodedPictureThatFollowsItsHeader) {
+    constexpr int kWidth = 632, kHeight = 472;  // the family's resolution 2
+    CameraRecord record = makeRecord(31, kWidth, kHeight, false);
+    setCrop(record, 10, 20, 110, 100);  // 100 x 80: the thumbnail is the crop itself
+    auto raw = randomBytes(NIMBUS_HEADER_BYTES + kWidth * kHeight * 2, 9);
+    NimbusFrameHeader header{{'N', 'B', 'F', '1'}, kWidth, kHeight, 1, 10.0f, 0, 2, 0};
+    std::memcpy(raw.data(), &header, sizeof header);
+    auto snapped = raw;
+    ASSERT_EQ(Mes_SnapToBuffList(&record, snapped.data(), 0), 1);
+
+    std::vector<std::uint8_t> decoded(NIMBUS_DECODED_BYTES(kWidth, kHeight));
+    ASSERT_EQ(CameraDecode(raw.data(), decoded.data(), kWidth, kHeight, 0), 1);
+    const auto image = thumbnail(record, 1);
+    ASSERT_NE(image, nullptr);
+    ASSERT_EQ(image->width(), 100);
+    int mismatches = 0;
+    for (int y = 0; y < 80; ++y) {
+        for (int x = 0; x < 100; ++x) {
+            const std::size_t at =
+                NIMBUS_HEADER_BYTES + (static_cast<std::size_t>(kHeight - 1 - (20 + y)) * kWidth + 10 + x) * 3;
+            const QRgb pixel = image->pixel(x, y);
+            mismatches += qBlue(pixel) != decoded[at] || qGreen(pixel) != decoded[at + 1] || qRed(pixel) != decoded[at + 2];
+        }
+    }
+    EXPECT_EQ(mismatches, 0);
 }
 
 }  // namespace
