@@ -104,8 +104,10 @@ int PreviewLoop::start() {
     exchange_.clearReady();
 
     const std::size_t picture = static_cast<std::size_t>(width) * height * 6;
+    // The second family's decode puts the raw frame's header before the pixels.
+    pictureOffset_ = record_.camera_type == kNimbusFamily ? NIMBUS_HEADER_BYTES : 0;
     for (auto& frame : frames_) frame = allocateZeroed(raw);
-    decoded_ = allocateZeroed(picture);
+    decoded_ = allocateZeroed(picture + pictureOffset_);
     cropBuffer_ = allocateZeroed(picture);
     flipRow_ = allocateZeroed(static_cast<std::size_t>(width) * 3);
     auto copy = allocateZeroed(raw);
@@ -222,9 +224,10 @@ void PreviewLoop::grabThread() {
 
 bool PreviewLoop::decodeFlipCrop(const unsigned char* raw, int& cropWidth, int& cropHeight) {
     calls_.decode(&record_, raw, decoded_.get(), width_, height_, 1);
+    unsigned char* picture = decoded_.get() + pictureOffset_;
 
     // The decode delivers rows bottom-up.
-    flipPictureRows(decoded_.get(), static_cast<std::size_t>(width_) * 3, height_, flipRow_.get());
+    flipPictureRows(picture, static_cast<std::size_t>(width_) * 3, height_, flipRow_.get());
 
     // The crop buffer holds a whole picture, so any crop inside the picture fits; the
     // imaging library reads the picture at the record's size, which must not exceed ours.
@@ -235,7 +238,7 @@ bool PreviewLoop::decodeFlipCrop(const unsigned char* raw, int& cropWidth, int& 
     if (!inside) return false;
     cropWidth = crop.right - crop.left;
     cropHeight = crop.bottom - crop.top;
-    calls_.crop(&record_, decoded_.get(), cropBuffer_.get());
+    calls_.crop(&record_, picture, cropBuffer_.get());
     return true;
 }
 

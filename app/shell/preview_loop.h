@@ -117,6 +117,7 @@ private:
     int width_ = 0, height_ = 0;
     std::size_t rawBytes_ = 0;
     std::size_t copyBytes_ = 0;
+    std::size_t pictureOffset_ = 0;  // where the pixels start in the decoded buffer
 
     // The three raw frame buffers; their roles (grab, exchange, work) move by pointer.
     std::unique_ptr<unsigned char[]> frames_[3];

@@ -73,9 +73,13 @@ struct FakeCamera {
             std::memset(buffer, nextFrame++, rawBytes);
             return 1;
         };
-        c.decode = [this](CameraRecord*, const void* raw, void* out, int w, int h, int flag) {
+        c.decode = [this](CameraRecord* record, const void* raw, void* out, int w, int h, int flag) {
             EXPECT_EQ(flag, 1);
             auto* o = static_cast<unsigned char*>(out);
+            if (record->camera_type == 31) {  // the second family puts the raw header first
+                std::memset(o, 0xEE, NIMBUS_HEADER_BYTES);
+                o += NIMBUS_HEADER_BYTES;
+            }
             const int frame = *static_cast<const unsigned char*>(raw);
             for (int r = 0; r < h; ++r)
                 for (int x = 0; x < w; ++x) {
@@ -222,6 +226,19 @@ TEST_F(PreviewLoopTest, ShowsEachFrameUprightAndCroppedAndKeepsItsRawCopy) {
     loop->stop();
     EXPECT_TRUE(loop->idle());
     EXPECT_EQ(context.rawFrameCopy, nullptr);
+}
+
+TEST_F(PreviewLoopTest, SecondFamilyPicturesStartAfterTheDecodedHeader) {
+    context.record.camera_type = 31;
+    makeLoop();
+    ASSERT_EQ(start(), 1);
+    showOneFrame();
+    const auto pixels = camera.lastShown();
+    ASSERT_EQ(pixels.size(), std::size_t(camera.width) * camera.height * 3);
+    for (int y = 0; y < camera.height; ++y) {
+        EXPECT_EQ(pixels[y * camera.width * 3], 1);
+        EXPECT_EQ(pixels[y * camera.width * 3 + 1], camera.height - 1 - y);
+    }
 }
 
 TEST_F(PreviewLoopTest, StopShortensTheExposureAroundTheJoinAndIsHarmlessTwice) {
