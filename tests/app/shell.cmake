@@ -15,5 +15,6 @@ if(TARGET corvalis_app)
     LIBS corvalis_app Qt6::Test
     ENV QT_QPA_PLATFORM=offscreen CORVALIS_CAMERA=simulator CORVALIS_SIM_TIMESCALE=0.01
         XDG_CONFIG_HOME=${CMAKE_CURRENT_BINARY_DIR}/shell-config
-        CORVALIS_REGISTRY=${CMAKE_CURRENT_BINARY_DIR}/shell-config/registry.ini)
+        CORVALIS_REGISTRY=${CMAKE_CURRENT_BINARY_DIR}/shell-config/registry.ini
+        LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp)
 endif()
