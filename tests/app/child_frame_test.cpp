@@ -144,27 +144,6 @@ TEST_F(ChildFrameMessages, StartSendsTheExposureRestartAndEachFrameIsCountedAndF
     EXPECT_EQ(frame.windowTitle(), "2");
 }
 
-TEST_F(ChildFrameMessages, RedisplayPostsAHistogramRefreshOnlyWhileRunning) {
-    send(msg::OpenCamera);
-    send(msg::Redisplay);  // nothing shown yet
-    showFrame();
-    ASSERT_TRUE(eventually([&] { return mainFrame.entries.size() >= 4; }));
-    mainFrame.entries.clear();
-    send(msg::Redisplay);
-    ASSERT_TRUE(eventually([&] { return !mainFrame.entries.empty(); }));
-    EXPECT_EQ(mainFrame.messages(), std::vector<unsigned>{msg::RefreshHistogram});
-
-    send(msg::PausePreview);
-    mainFrame.entries.clear();
-    send(msg::Redisplay);
-    camera.permits++;
-    for (int i = 0; i < 10; ++i) QApplication::processEvents(QEventLoop::AllEvents, 5), std::this_thread::sleep_for(5ms);
-    EXPECT_TRUE(mainFrame.entries.empty());
-    EXPECT_EQ(frame.windowTitle(), "1");
-    send(msg::ResumePreview);
-    ASSERT_TRUE(eventually([&] { return frame.displayedFrames() == 2; }));
-}
-
 TEST_F(ChildFrameMessages, AStartWithoutMemoryIsReportedAndLeavesThePreviewStopped) {
     int reported = 0;
     QObject::connect(&frame, &CChildFrame::previewStartFailed, [&](int result) { reported = result; });
@@ -179,16 +158,6 @@ TEST_F(ChildFrameMessages, AStartWithoutMemoryIsReportedAndLeavesThePreviewStopp
     EXPECT_EQ(frame.preview().runState(), PreviewLoop::Stopped);
     EXPECT_TRUE(mainFrame.entries.empty());
     EXPECT_EQ(send(msg::OpenCamera), 1);
-}
-
-TEST(ChildFrameWindow, KdWindowPostsToTheFrameAndShowsTheDriversPicture) {
-    FrameContext context;
-    CChildFrame frame(&context);
-    KdWindow* window = frame.kdWindow();
-    ASSERT_NE(window, nullptr);
-    EXPECT_EQ(window->alive(window->context), 1);
-    window->post(window->context, msg::FrameDisplayed, 0, 0);
-    ASSERT_TRUE(eventually([&] { return frame.windowTitle() == "1"; }));
 }
 
 // The camera opened as the main frame opens it, on the simulated camera in mode 4.
