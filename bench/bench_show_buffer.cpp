@@ -74,7 +74,15 @@ void BM_Reference_CountLutMemcpy(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(BM_Reference_CountLutMemcpy)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(10)->ReportAggregatesOnly(true);
-BENCHMARK(BM_CopyToShowBuffer)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(10)->ReportAggregatesOnly(true);
+BENCHMARK(BM_Reference_CountLutMemcpy)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Repetitions(10)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_CopyToShowBuffer)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Repetitions(10)
+    ->ReportAggregatesOnly(true);
 
 BENCHMARK_MAIN();

@@ -17,13 +17,16 @@ constexpr std::uint32_t kCoreHeaderBytes = 12;
 constexpr int kMaxColours = 256;
 
 // Offsets in the information header.
-constexpr std::size_t kWidthAt = 4, kHeightAt = 8, kPlanesAt = 12, kBitsAt = 14, kCompressionAt = 16,
-                      kImageSizeAt = 20, kUsedColoursAt = 32;
+constexpr std::size_t kWidthAt = 4, kHeightAt = 8, kPlanesAt = 12, kBitsAt = 14,
+                      kCompressionAt = 16, kImageSizeAt = 20, kUsedColoursAt = 32;
 
 std::uint32_t get32(const std::uint8_t* p) {
-    return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 | std::uint32_t{p[3]} << 24;
+    return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 |
+           std::uint32_t{p[3]} << 24;
 }
-std::uint16_t get16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
+std::uint16_t get16(const std::uint8_t* p) {
+    return static_cast<std::uint16_t>(p[0] | p[1] << 8);
+}
 void put32(std::uint8_t* p, std::uint32_t v) {
     for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
 }
@@ -39,7 +42,9 @@ int raisedBitCount(int bits) {
     return 24;
 }
 
-int defaultColours(int bits) { return bits == 1 ? 2 : bits == 4 ? 16 : bits == 8 ? 256 : 0; }
+int defaultColours(int bits) {
+    return bits == 1 ? 2 : bits == 4 ? 16 : bits == 8 ? 256 : 0;
+}
 
 // Bytes of the pixel rows, or 0 when the picture would be too large to hold.
 std::size_t imageBytes(int width, int height, int bits) {
@@ -48,7 +53,8 @@ std::size_t imageBytes(int width, int height, int bits) {
     return bytes <= CDib::kMaxBlockBytes ? bytes : 0;
 }
 
-void writeHeader(std::uint8_t* h, int width, int height, int bits, std::size_t image, int usedColours) {
+void writeHeader(std::uint8_t* h, int width, int height, int bits, std::size_t image,
+                 int usedColours) {
     put32(h, kInfoHeaderBytes);
     put32(h + kWidthAt, static_cast<std::uint32_t>(width));
     put32(h + kHeightAt, static_cast<std::uint32_t>(height));
@@ -60,7 +66,7 @@ void writeHeader(std::uint8_t* h, int width, int height, int bits, std::size_t i
 
 // A file read through stdio that knows its own length, closed on every path.
 class BmpReader {
-public:
+  public:
     explicit BmpReader(const char* path) : f_(std::fopen(path, "rb")) {
         if (f_ != nullptr && fseeko(f_, 0, SEEK_END) == 0) {
             const off_t end = ftello(f_);
@@ -83,7 +89,7 @@ public:
         return std::fread(out, 1, count, f_) == count;
     }
 
-private:
+  private:
     std::FILE* f_;
     std::uint64_t length_ = 0;
 };
@@ -95,11 +101,15 @@ std::size_t CDib::Stride(int width, int bits) {
     return (static_cast<std::size_t>(width) * static_cast<std::size_t>(bits) + 31) / 32 * 4;
 }
 
-int CDib::Width() const { return block_.empty() ? 0 : static_cast<std::int32_t>(get32(block_.data() + kWidthAt)); }
+int CDib::Width() const {
+    return block_.empty() ? 0 : static_cast<std::int32_t>(get32(block_.data() + kWidthAt));
+}
 int CDib::Height() const {
     return block_.empty() ? 0 : static_cast<std::int32_t>(get32(block_.data() + kHeightAt));
 }
-int CDib::BitCount() const { return block_.empty() ? 0 : get16(block_.data() + kBitsAt); }
+int CDib::BitCount() const {
+    return block_.empty() ? 0 : get16(block_.data() + kBitsAt);
+}
 
 int CDib::ColorCount() const {
     if (block_.empty()) return 0;
@@ -107,7 +117,9 @@ int CDib::ColorCount() const {
     return used != 0 ? static_cast<int>(used) : defaultColours(BitCount());
 }
 
-const std::uint8_t* CDib::Rows() const { return block_.data() + kInfoHeaderBytes + 4 * ColorCount(); }
+const std::uint8_t* CDib::Rows() const {
+    return block_.data() + kInfoHeaderBytes + 4 * ColorCount();
+}
 
 int CDib::CreateBlank(int width, int height, int bits) {
     bits = raisedBitCount(bits);
@@ -123,15 +135,16 @@ int CDib::CreateBlank(int width, int height, int bits) {
     writeHeader(block.data(), width, height, bits, image, 0);
     if (bits == 8) {
         std::uint8_t* table = block.data() + kInfoHeaderBytes;
-        for (int i = 0; i < 256; ++i) table[4 * i] = table[4 * i + 1] = table[4 * i + 2] = static_cast<std::uint8_t>(i);
+        for (int i = 0; i < 256; ++i)
+            table[4 * i] = table[4 * i + 1] = table[4 * i + 2] = static_cast<std::uint8_t>(i);
     }
     block_ = std::move(block);
     return 1;
 }
 
 unsigned char* CDib::PrepareRows24(int width, int height) {
-    const bool sameForm = !block_.empty() && BitCount() == 24 && ColorCount() == 0 && Width() == width &&
-                          Height() == height && width > 0 && height > 0;
+    const bool sameForm = !block_.empty() && BitCount() == 24 && ColorCount() == 0 &&
+                          Width() == width && Height() == height && width > 0 && height > 0;
     if (!sameForm && CreateBlank(width, height, 24) == 0) return nullptr;
     return block_.data() + kInfoHeaderBytes;
 }
@@ -144,7 +157,8 @@ int CDib::SetFromPixels(const unsigned char* pixels, int width, int height) {
     const std::size_t stride = Stride(width, 24);
     // Source rows run top-down; stored rows bottom-up.
     for (int i = 0; i < height; ++i)
-        std::memcpy(rows + static_cast<std::size_t>(height - 1 - i) * stride, pixels + i * rowBytes, rowBytes);
+        std::memcpy(rows + static_cast<std::size_t>(height - 1 - i) * stride, pixels + i * rowBytes,
+                    rowBytes);
     return 1;
 }
 
@@ -165,7 +179,8 @@ void CDib::PixelBgr(int row, int col, std::uint8_t bgr[3]) const {
         bgr[0] = bgr[1] = bgr[2] = 0;
         return;
     }
-    const std::uint8_t* entry = block_.data() + kInfoHeaderBytes + 4 * static_cast<std::size_t>(index);
+    const std::uint8_t* entry =
+        block_.data() + kInfoHeaderBytes + 4 * static_cast<std::size_t>(index);
     bgr[0] = entry[0], bgr[1] = entry[1], bgr[2] = entry[2];
 }
 
@@ -176,7 +191,9 @@ int CDib::LoadBmpFile(const char* path) {
         if (!file.ok()) return 0;
         std::uint8_t fileHeader[kFileHeaderBytes];
         std::uint8_t info[kInfoHeaderBytes];
-        if (!file.readAt(0, fileHeader, sizeof fileHeader) || fileHeader[0] != 'B' || fileHeader[1] != 'M') return 0;
+        if (!file.readAt(0, fileHeader, sizeof fileHeader) || fileHeader[0] != 'B' ||
+            fileHeader[1] != 'M')
+            return 0;
         if (!file.readAt(kFileHeaderBytes, info, sizeof info)) return 0;
         // The older 12-byte core header is not read; later, longer headers start with
         // the same 40 bytes and are read as those.
@@ -198,16 +215,20 @@ int CDib::LoadBmpFile(const char* path) {
 
         const std::uint64_t tableAt = kFileHeaderBytes + std::uint64_t{headerBytes};
         const std::uint32_t pixelOffset = get32(fileHeader + 10);
-        const std::uint64_t pixelsAt = pixelOffset != 0 ? pixelOffset : tableAt + 4 * std::uint64_t(colours);
+        const std::uint64_t pixelsAt =
+            pixelOffset != 0 ? pixelOffset : tableAt + 4 * std::uint64_t(colours);
         if (pixelsAt < tableAt) return 0;  // rows inside the headers
 
-        std::vector<std::uint8_t> block(kInfoHeaderBytes + 4 * static_cast<std::size_t>(colours) + image, 0);
+        std::vector<std::uint8_t> block(
+            kInfoHeaderBytes + 4 * static_cast<std::size_t>(colours) + image, 0);
         std::memcpy(block.data(), info, kInfoHeaderBytes);
         // The block always carries a plain 40-byte header describing exactly its rows.
         put32(block.data(), kInfoHeaderBytes);
         put16(block.data() + kPlanesAt, 1);
         put32(block.data() + kImageSizeAt, static_cast<std::uint32_t>(image));
-        if (!file.readAt(tableAt, block.data() + kInfoHeaderBytes, 4 * static_cast<std::size_t>(colours))) return 0;
+        if (!file.readAt(tableAt, block.data() + kInfoHeaderBytes,
+                         4 * static_cast<std::size_t>(colours)))
+            return 0;
         if (!file.readAt(pixelsAt, block.data() + kInfoHeaderBytes + 4 * colours, image)) return 0;
         block_ = std::move(block);
         return 1;
@@ -230,7 +251,8 @@ int CDib::Resample(int width, int height) {
         const int sourceRow = std::min(static_cast<int>(rh * static_cast<float>(i)), oldHeight - 1);
         std::uint8_t* out = rows + static_cast<std::size_t>(i) * stride;
         for (int j = 0; j < width; ++j) {
-            const int sourceCol = std::min(static_cast<int>(rw * static_cast<float>(j)), oldWidth - 1);
+            const int sourceCol =
+                std::min(static_cast<int>(rw * static_cast<float>(j)), oldWidth - 1);
             PixelBgr(sourceRow, sourceCol, out + 3 * static_cast<std::size_t>(j));
         }
     }
@@ -242,7 +264,8 @@ QImage CDib::StorageImage() const {
     if (block_.empty()) return QImage();
     const int width = Width(), height = Height();
     if (BitCount() == 24)
-        return QImage(Rows(), width, height, static_cast<qsizetype>(Stride(width, 24)), QImage::Format_BGR888);
+        return QImage(Rows(), width, height, static_cast<qsizetype>(Stride(width, 24)),
+                      QImage::Format_BGR888);
     QImage image(width, height, QImage::Format_BGR888);
     if (image.isNull()) return image;
     for (int y = 0; y < height; ++y) {

@@ -10,7 +10,7 @@
 // row first, each padded to a multiple of 4 bytes. An empty picture has no block.
 // Operations that build a new block leave the old picture in place when they fail.
 class CDib {
-public:
+  public:
     CDib() = default;
     CDib(const CDib&) = delete;
     CDib& operator=(const CDib&) = delete;
@@ -53,7 +53,7 @@ public:
     static constexpr int kMaxSide = 1 << 16;
     static constexpr std::size_t kMaxBlockBytes = std::size_t{1} << 30;
 
-private:
+  private:
     const std::uint8_t* Rows() const;
     // Blue, green, red of the pixel at stored row `row` (bottom row 0) and column `col`.
     void PixelBgr(int row, int col, std::uint8_t bgr[3]) const;

@@ -16,15 +16,19 @@ namespace {
 
 // Copies the record's crop rectangle out of a full frame of `pixelBytes`-byte pixels.
 // A rectangle that is empty or not inside the frame copies nothing and gives 0.
-int cropFrame(const CameraRecord* record, const unsigned char* source, unsigned char* target, int pixelBytes) {
+int cropFrame(const CameraRecord* record, const unsigned char* source, unsigned char* target,
+              int pixelBytes) {
     if (record == nullptr || source == nullptr || target == nullptr) return 0;
     const std::int64_t frameWidth = record->image_width, frameHeight = record->image_height;
     const std::int64_t left = record->crop_left, top = record->crop_top;
     const std::int64_t right = record->crop_right, bottom = record->crop_bottom;
-    if (left < 0 || top < 0 || right <= left || bottom <= top || right > frameWidth || bottom > frameHeight) return 0;
+    if (left < 0 || top < 0 || right <= left || bottom <= top || right > frameWidth ||
+        bottom > frameHeight)
+        return 0;
     const std::size_t rowBytes = static_cast<std::size_t>(right - left) * pixelBytes;
     for (std::int64_t y = top; y < bottom; ++y) {
-        std::memcpy(target, source + static_cast<std::size_t>(left + y * frameWidth) * pixelBytes, rowBytes);
+        std::memcpy(target, source + static_cast<std::size_t>(left + y * frameWidth) * pixelBytes,
+                    rowBytes);
         target += rowBytes;
     }
     return 1;
@@ -57,11 +61,13 @@ bool loadPictureFile(const std::string& path, CDib& picture) {
 
 }  // namespace
 
-extern "C" VANTELO_API int Mes_Crop(CameraRecord* record, const unsigned char* source, unsigned char* target) {
+extern "C" VANTELO_API int Mes_Crop(CameraRecord* record, const unsigned char* source,
+                                    unsigned char* target) {
     return cropFrame(record, source, target, 3);
 }
 
-extern "C" VANTELO_API int Mes_Crop16(CameraRecord* record, const unsigned char* source, unsigned char* target) {
+extern "C" VANTELO_API int Mes_Crop16(CameraRecord* record, const unsigned char* source,
+                                      unsigned char* target) {
     return cropFrame(record, source, target, 6);
 }
 
@@ -77,18 +83,21 @@ extern "C" VANTELO_API int Mes_CopyToShowBuffer(CameraRecord* record, unsigned c
         vantelo::updateHistogram(pixels, static_cast<std::size_t>(width * height));
         std::uint8_t table[256];
         vantelo::buildLevelsTable8(table);
-        unsigned char* rows = picture->PrepareRows24(static_cast<int>(width), static_cast<int>(height));
+        unsigned char* rows =
+            picture->PrepareRows24(static_cast<int>(width), static_cast<int>(height));
         if (rows == nullptr) {
             // No room for the new picture: the frame still gets its levels, the old
             // picture stays.
-            vantelo::lookupBytes(table, pixels, nullptr, rowBytes * static_cast<std::size_t>(height));
+            vantelo::lookupBytes(table, pixels, nullptr,
+                                 rowBytes * static_cast<std::size_t>(height));
             return 0;
         }
         // Levels and the bottom-up copy in one pass over the frame.
         const std::size_t stride = CDib::Stride(static_cast<int>(width), 24);
         for (std::int64_t i = 0; i < height; ++i)
             vantelo::lookupBytes(table, pixels + static_cast<std::size_t>(i) * rowBytes,
-                                 rows + static_cast<std::size_t>(height - 1 - i) * stride, rowBytes);
+                                 rows + static_cast<std::size_t>(height - 1 - i) * stride,
+                                 rowBytes);
         return 1;
     } catch (...) {
         return -2;
@@ -106,7 +115,8 @@ extern "C" VANTELO_API int Mes_ShowBuffer(CameraRecord* /*record*/, QPainter* dc
     }
 }
 
-extern "C" VANTELO_API QImage* Mes_ShowFile(const char* path, int max_width, int max_height, QPainter* dc) {
+extern "C" VANTELO_API QImage* Mes_ShowFile(const char* path, int max_width, int max_height,
+                                            QPainter* dc) {
     if (path == nullptr) return nullptr;
     try {
         const std::string file(path);
@@ -134,7 +144,9 @@ extern "C" VANTELO_API int Mes_DisplayFile(const char* path, QPainter* dc, RECT*
                           QImage::Format_BGR888);
         dc->save();
         dc->setRenderHint(QPainter::SmoothPixmapTransform, false);
-        dc->drawImage(QRectF(rect->left, rect->top, rect->right - rect->left, rect->bottom - rect->top), view);
+        dc->drawImage(
+            QRectF(rect->left, rect->top, rect->right - rect->left, rect->bottom - rect->top),
+            view);
         dc->restore();
         return 1;
     } catch (...) {

@@ -15,8 +15,12 @@ void resetDisplayPicture(int width, int height) {
     if (g_picture->CreateBlank(width, height, 24) == 0) *g_picture = CDib();
 }
 
-void destroyDisplayPicture() { g_picture.reset(); }
+void destroyDisplayPicture() {
+    g_picture.reset();
+}
 
-CDib* displayPicture() { return g_picture.get(); }
+CDib* displayPicture() {
+    return g_picture.get();
+}
 
 }  // namespace vantelo

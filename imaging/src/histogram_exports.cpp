@@ -13,7 +13,9 @@ constexpr int kBarHeight = 110;
 // One-pixel aliased lines that cover their start point but not their end point, so
 // that a bar of height h covers exactly h pixels. Qt's own end-point rule depends on
 // the direction, so the covered span is drawn with both ends included.
-QPen linePen(const QColor& colour) { return QPen(colour, 1, Qt::SolidLine, Qt::SquareCap); }
+QPen linePen(const QColor& colour) {
+    return QPen(colour, 1, Qt::SolidLine, Qt::SquareCap);
+}
 
 void drawVertical(QPainter* dc, int x, int from, int to) {
     if (from == to) return;
@@ -58,7 +60,8 @@ extern "C" VANTELO_API int Mes_DrawHistogramData(QPainter* dc, RECT* rect) {
         }
         // Bars reach full height at four times the mean bin.
         const std::int64_t full = sum / 256 * 4;
-        const float scale = full > 0 ? static_cast<float>(kBarHeight) / static_cast<float>(full) : 0.0f;
+        const float scale =
+            full > 0 ? static_cast<float>(kBarHeight) / static_cast<float>(full) : 0.0f;
         dc->save();
         dc->setRenderHint(QPainter::Antialiasing, false);
         dc->setPen(linePen(QColor(0, 0, 222)));

@@ -21,7 +21,8 @@ constexpr std::int64_t kThreshold = 30;
 
 // Counts bytes into four tables in turn, so that runs of one value do not wait on
 // their own increments; the tables are summed at the end.
-void countBytes(const unsigned char* bytes, std::size_t count, std::array<std::int64_t, kHistogramBins>& totals) {
+void countBytes(const unsigned char* bytes, std::size_t count,
+                std::array<std::int64_t, kHistogramBins>& totals) {
     // Each table takes a quarter of a chunk, so 32-bit counters cannot overflow.
     constexpr std::size_t kChunk = std::size_t{1} << 31;
     while (count > 0) {
@@ -41,7 +42,8 @@ void countBytes(const unsigned char* bytes, std::size_t count, std::array<std::i
             ++t[3][w >> 56];
         }
         for (; i < n; ++i) ++t[0][bytes[i]];
-        for (int b = 0; b < kHistogramBins; ++b) totals[b] += std::int64_t{t[0][b]} + t[1][b] + t[2][b] + t[3][b];
+        for (int b = 0; b < kHistogramBins; ++b)
+            totals[b] += std::int64_t{t[0][b]} + t[1][b] + t[2][b] + t[3][b];
         bytes += n;
         count -= n;
     }
@@ -59,7 +61,8 @@ int scanBlack(const std::array<std::int64_t, kHistogramBins>& bins) {
     for (int a = 0; a < kHistogramBins; ++a) {
         if (!above(bins, a)) continue;
         black = a;
-        if (above(bins, a + 5) || above(bins, a + 6) || above(bins, a + 7) || above(bins, a + 8)) break;
+        if (above(bins, a + 5) || above(bins, a + 6) || above(bins, a + 7) || above(bins, a + 8))
+            break;
     }
     return black;
 }
@@ -69,14 +72,19 @@ int scanWhite(const std::array<std::int64_t, kHistogramBins>& bins) {
     for (int i = kHistogramBins - 1; i >= 0; --i) {
         if (!above(bins, i)) continue;
         white = i;
-        if (above(bins, i - 5) || above(bins, i - 6) || (above(bins, i - 7) && above(bins, i - 8))) break;
+        if (above(bins, i - 5) || above(bins, i - 6) || (above(bins, i - 7) && above(bins, i - 8)))
+            break;
     }
     return white;
 }
 
 // Levels are kept as 32-bit values but used as unsigned 16-bit ones.
-unsigned blackLevel() { return static_cast<std::uint16_t>(g_black.load(std::memory_order_relaxed)); }
-unsigned whiteLevel() { return static_cast<std::uint16_t>(g_white.load(std::memory_order_relaxed)); }
+unsigned blackLevel() {
+    return static_cast<std::uint16_t>(g_black.load(std::memory_order_relaxed));
+}
+unsigned whiteLevel() {
+    return static_cast<std::uint16_t>(g_white.load(std::memory_order_relaxed));
+}
 
 // Entries up to lo are 0, lo + 1 to hi - 1 stretch linearly, hi and above are full
 // scale; the top range is written last so that it wins where the ranges overlap.
@@ -126,7 +134,9 @@ void getLevels(std::uint16_t& black, std::uint16_t& white) {
     white = static_cast<std::uint16_t>(whiteLevel());
 }
 
-void setAutoLevels(bool on) { g_autoLevels.store(on ? 1 : 0, std::memory_order_relaxed); }
+void setAutoLevels(bool on) {
+    g_autoLevels.store(on ? 1 : 0, std::memory_order_relaxed);
+}
 
 void buildLevelsTable8(std::uint8_t table[256]) {
     const int lo = blackLevel() >= 253 ? 253 : static_cast<int>(blackLevel());
@@ -135,7 +145,8 @@ void buildLevelsTable8(std::uint8_t table[256]) {
     fillStretchTable(table, 256, lo, hi);
 }
 
-void lookupBytes(const std::uint8_t table[256], unsigned char* bytes, unsigned char* copy, std::size_t count) {
+void lookupBytes(const std::uint8_t table[256], unsigned char* bytes, unsigned char* copy,
+                 std::size_t count) {
     std::size_t i = 0;
     // Eight bytes a step: one load and one store (two with a copy) per word.
     for (; i + 8 <= count; i += 8) {
@@ -165,7 +176,8 @@ void applyLevels16(std::uint16_t* samples, std::size_t count) {
     const int hi = std::clamp((static_cast<int>(whiteLevel()) + 1) * 16, 1, 4095);
     std::uint16_t table[4096];
     fillStretchTable(table, 4096, lo, hi);
-    for (std::size_t i = 0; i < count; ++i) samples[i] = static_cast<std::uint16_t>(table[samples[i] >> 4] << 4);
+    for (std::size_t i = 0; i < count; ++i)
+        samples[i] = static_cast<std::uint16_t>(table[samples[i] >> 4] << 4);
 }
 
 }  // namespace vantelo

@@ -26,7 +26,8 @@ void setAutoLevels(bool on);
 void buildLevelsTable8(std::uint8_t table[256]);
 // Replaces every byte by its table entry and, when `copy` is not null, also writes the
 // results there (the two ranges must not overlap).
-void lookupBytes(const std::uint8_t table[256], unsigned char* bytes, unsigned char* copy, std::size_t count);
+void lookupBytes(const std::uint8_t table[256], unsigned char* bytes, unsigned char* copy,
+                 std::size_t count);
 
 // The 8-bit levels transform with the current levels over `count` bytes.
 void applyLevels8(unsigned char* bytes, std::size_t count);

@@ -3,12 +3,12 @@
 // The inputs the fuzzer kept are replayed here too.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <QImage>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <memory>
-#include <unistd.h>
 #include <vector>
 
 #include "cdib.h"
@@ -24,7 +24,8 @@ void put(Bytes& b, std::size_t at, std::uint32_t v, int bytes = 4) {
 
 // A bitmap file with a `header`-byte information header, `colours` table entries
 // (entry i is blue i, green 2i, red 3i) and row byte k = k x 13 + 1.
-Bytes makeBmp(int width, int height, int bits, int colours = 0, int header = 40, std::uint32_t used = 0) {
+Bytes makeBmp(int width, int height, int bits, int colours = 0, int header = 40,
+              std::uint32_t used = 0) {
     const std::size_t image = (static_cast<std::size_t>(width) * bits + 31) / 32 * 4 * height;
     const std::size_t tableAt = 14 + header, pixelsAt = tableAt + 4 * colours;
     Bytes b(pixelsAt + image, 0);
@@ -37,13 +38,14 @@ Bytes makeBmp(int width, int height, int bits, int colours = 0, int header = 40,
     put(b, 28, bits, 2);
     put(b, 34, image);
     put(b, 46, used);
-    for (int i = 0; i < colours; ++i) put(b, tableAt + 4 * i, i | (2 * i & 0xFF) << 8 | (3 * i & 0xFF) << 16);
+    for (int i = 0; i < colours; ++i)
+        put(b, tableAt + 4 * i, i | (2 * i & 0xFF) << 8 | (3 * i & 0xFF) << 16);
     for (std::size_t k = 0; k < image; ++k) b[pixelsAt + k] = static_cast<std::uint8_t>(k * 13 + 1);
     return b;
 }
 
 class LoadBmp : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         const std::vector<unsigned char> pixels(4 * 4 * 3, 77);
         dib_.SetFromPixels(pixels.data(), 4, 4);
@@ -53,7 +55,8 @@ protected:
     // Loads `bytes`; a refusal must leave the picture as it was.
     int load(const Bytes& bytes) {
         std::ofstream(path_, std::ios::binary | std::ios::trunc)
-            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+            .write(reinterpret_cast<const char*>(bytes.data()),
+                   static_cast<std::streamsize>(bytes.size()));
         const int result = dib_.LoadBmpFile(path_.c_str());
         if (result == 0) {
             EXPECT_EQ(dib_.Block(), before_);
@@ -65,7 +68,8 @@ protected:
         put(b, at, value, bytes);
         return load(b);
     }
-    std::string path_ = (fs::temp_directory_path() / ("corvalis_load_bmp_" + std::to_string(::getpid()))).string();
+    std::string path_ =
+        (fs::temp_directory_path() / ("corvalis_load_bmp_" + std::to_string(::getpid()))).string();
     CDib dib_;
     Bytes before_;
 };
@@ -75,7 +79,8 @@ TEST_F(LoadBmp, ReadsRowsTablesAndLongerHeaders) {
     put(file, 34, 0);  // image size left to the reader
     ASSERT_EQ(load(file), 1);
     EXPECT_EQ(dib_.Width(), 3);
-    EXPECT_EQ(Bytes(dib_.Block().begin() + 40, dib_.Block().end()), Bytes(file.begin() + 54, file.end()));
+    EXPECT_EQ(Bytes(dib_.Block().begin() + 40, dib_.Block().end()),
+              Bytes(file.begin() + 54, file.end()));
 
     // 8 bits with 3 used colours: byte 1 is entry 1, byte 14 lies past the table.
     ASSERT_EQ(load(makeBmp(3, 1, 8, 3, 40, 3)), 1);
@@ -108,13 +113,13 @@ TEST_F(LoadBmp, OversizedAndMalformedFilesAreRefused) {
     put(huge, 18, 30000);  // 2.7 GB of rows in a 78-byte file
     put(huge, 22, 30000);
     EXPECT_EQ(load(huge), 0);
-    EXPECT_EQ(loadWith(18, 0x7FFFFFFF), 0);              // a stride that would overflow
+    EXPECT_EQ(loadWith(18, 0x7FFFFFFF), 0);  // a stride that would overflow
     EXPECT_EQ(loadWith(18, CDib::kMaxSide + 1), 0);
-    EXPECT_EQ(loadWith(10, 0xFFFFFFF0u), 0);            // rows past the end
-    EXPECT_EQ(loadWith(10, 20), 0);                     // rows inside the headers
-    EXPECT_EQ(loadWith(46, 1000), 0);                   // a table no depth has
-    EXPECT_EQ(loadWith(0, 'B' | 'X' << 8, 2), 0);       // signature
-    EXPECT_EQ(loadWith(14, 12), 0);                     // the old 12-byte header
+    EXPECT_EQ(loadWith(10, 0xFFFFFFF0u), 0);       // rows past the end
+    EXPECT_EQ(loadWith(10, 20), 0);                // rows inside the headers
+    EXPECT_EQ(loadWith(46, 1000), 0);              // a table no depth has
+    EXPECT_EQ(loadWith(0, 'B' | 'X' << 8, 2), 0);  // signature
+    EXPECT_EQ(loadWith(14, 12), 0);                // the old 12-byte header
     EXPECT_EQ(loadWith(14, 20), 0);
     EXPECT_EQ(loadWith(14, 0xFFFFFFF0u), 0);
     EXPECT_EQ(loadWith(18, static_cast<std::uint32_t>(-3)), 0);
@@ -122,9 +127,9 @@ TEST_F(LoadBmp, OversizedAndMalformedFilesAreRefused) {
     EXPECT_EQ(loadWith(22, static_cast<std::uint32_t>(-2)), 0);  // top-down rows
     EXPECT_EQ(loadWith(28, 16, 2), 0);
     EXPECT_EQ(loadWith(28, 0, 2), 0);
-    EXPECT_EQ(loadWith(30, 1), 0);                      // run-length compression
-    EXPECT_EQ(loadWith(30, 3), 0);                      // bit fields
-    EXPECT_EQ(loadWith(34, 23), 0);                     // image size below the rows
+    EXPECT_EQ(loadWith(30, 1), 0);   // run-length compression
+    EXPECT_EQ(loadWith(30, 3), 0);   // bit fields
+    EXPECT_EQ(loadWith(34, 23), 0);  // image size below the rows
     EXPECT_EQ(dib_.LoadBmpFile("/nonexistent/picture.bmp"), 0);
     EXPECT_EQ(dib_.LoadBmpFile(fs::temp_directory_path().c_str()), 0);
     EXPECT_EQ(dib_.Block(), before_);

@@ -52,7 +52,8 @@ TEST(CDib, PixelsAreStoredBottomUpWithEveryByteKept) {
     // Every byte value, then again into the reused block.
     std::vector<unsigned char> all(16 * 16 * 3);
     for (int pass = 0; pass < 2; ++pass) {
-        for (std::size_t i = 0; i < all.size(); ++i) all[i] = static_cast<unsigned char>(i * 7 + pass);
+        for (std::size_t i = 0; i < all.size(); ++i)
+            all[i] = static_cast<unsigned char>(i * 7 + pass);
         ASSERT_EQ(dib.SetFromPixels(all.data(), 16, 16), 1);
         for (int row = 0; row < 16; ++row)
             ASSERT_TRUE(std::equal(all.begin() + row * 48, all.begin() + row * 48 + 48,
@@ -65,7 +66,8 @@ CDib coordinates(int width, int height) {
     std::vector<unsigned char> pixels;
     for (int y = height - 1; y >= 0; --y)
         for (int x = 0; x < width; ++x)
-            pixels.insert(pixels.end(), {static_cast<unsigned char>(x), static_cast<unsigned char>(y), 9});
+            pixels.insert(pixels.end(),
+                          {static_cast<unsigned char>(x), static_cast<unsigned char>(y), 9});
     CDib dib;
     dib.SetFromPixels(pixels.data(), width, height);
     return dib;
@@ -88,8 +90,9 @@ TEST(CDib, ResampleTakesTruncatedSourcePositions) {
     EXPECT_EQ(sources(dib), (std::vector<std::pair<int, int>>{{0, 0}, {2, 0}}));
     dib = coordinates(2, 2);
     ASSERT_EQ(dib.Resample(3, 3), 1);  // ratio 2/3: 0, 0.67, 1.33 give 0, 0, 1
-    EXPECT_EQ(sources(dib), (std::vector<std::pair<int, int>>{
-                                {0, 0}, {0, 0}, {1, 0}, {0, 0}, {0, 0}, {1, 0}, {0, 1}, {0, 1}, {1, 1}}));
+    EXPECT_EQ(sources(dib),
+              (std::vector<std::pair<int, int>>{
+                  {0, 0}, {0, 0}, {1, 0}, {0, 0}, {0, 0}, {1, 0}, {0, 1}, {0, 1}, {1, 1}}));
 
     const Bytes before = dib.Block();
     EXPECT_EQ(dib.Resample(0, 3), 0);

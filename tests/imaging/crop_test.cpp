@@ -48,8 +48,9 @@ TEST(Crop, CopiesTheRectangleAndRefusesOneOutsideTheFrame) {
         EXPECT_EQ(std::vector<unsigned char>(out.begin(), out.begin() + expected.size()), expected);
 
         std::fill(out.begin(), out.end(), 0xEE);
-        for (const CameraRecord& r : {record(6, 4, 0, 0, 7, 4), record(6, 4, 0, 0, 6, 5), record(6, 4, -1, 0, 3, 2),
-                                      record(6, 4, 0, -1, 3, 2), record(6, 4, 3, 0, 3, 2), record(6, 4, 4, 2, 2, 3)})
+        for (const CameraRecord& r :
+             {record(6, 4, 0, 0, 7, 4), record(6, 4, 0, 0, 6, 5), record(6, 4, -1, 0, 3, 2),
+              record(6, 4, 0, -1, 3, 2), record(6, 4, 3, 0, 3, 2), record(6, 4, 4, 2, 2, 3)})
             EXPECT_EQ(crop(r, pixelBytes, frame.data(), out.data()), 0);
         EXPECT_EQ(crop(record(6, 4, 0, 0, 6, 4), pixelBytes, nullptr, out.data()), 0);
         EXPECT_TRUE(std::all_of(out.begin(), out.end(), [](unsigned char b) { return b == 0xEE; }));
@@ -57,7 +58,7 @@ TEST(Crop, CopiesTheRectangleAndRefusesOneOutsideTheFrame) {
 }
 
 class ShowBuffer : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { TearDown(); }
     void TearDown() override {
         vantelo::destroyDisplayPicture();
@@ -89,11 +90,15 @@ TEST_F(ShowBuffer, FrameGetsItsLevelsInPlaceAndBecomesThePicture) {
     ASSERT_EQ(Mes_CopyToShowBuffer(&r, pixels.data()), 1);
     for (std::size_t i = 0; i < pixels.size(); ++i) {
         const int b = original[i];
-        ASSERT_EQ(pixels[i], b <= 10 ? 0 : b >= 20 ? 255 : static_cast<int>((b - 10) * 25.5 + 0.5)) << i;
+        ASSERT_EQ(pixels[i], b <= 10   ? 0
+                             : b >= 20 ? 255
+                                       : static_cast<int>((b - 10) * 25.5 + 0.5))
+            << i;
     }
     EXPECT_EQ(shown(), pixels);
     // The histogram saw the frame before its levels.
-    EXPECT_EQ(vantelo::histogramBin(original[0]), std::count(original.begin(), original.end(), original[0]) / 3);
+    EXPECT_EQ(vantelo::histogramBin(original[0]),
+              std::count(original.begin(), original.end(), original[0]) / 3);
 
     r = record(100, 50, 5, 5, 5, 9);  // an empty crop changes nothing
     EXPECT_EQ(Mes_CopyToShowBuffer(&r, pixels.data()), 0);
@@ -123,7 +128,8 @@ TEST_F(ShowBuffer, ANewCropSizeReplacesThePictureWhichIsPainted) {
         EXPECT_EQ(Mes_ShowBuffer(&r, &painter, &rect), 1);
     }
     for (int y = 0; y < 2; ++y)
-        for (int x = 0; x < 4; ++x) EXPECT_EQ(canvas.pixel(x, y), x < 2 ? qRgb(0, 0, 255) : qRgb(255, 0, 0));
+        for (int x = 0; x < 4; ++x)
+            EXPECT_EQ(canvas.pixel(x, y), x < 2 ? qRgb(0, 0, 255) : qRgb(255, 0, 0));
 }
 
 }  // namespace

@@ -3,13 +3,13 @@
 // picture it should have refused cannot hide behind a successful read. Built and run
 // by scripts/fuzz-load-bmp.sh, not by the tests; its findings are replayed by the
 // tests from tests/imaging/bmp_regressions/.
+#include <unistd.h>
 #include <QImage>
 #include <QPainter>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <string>
-#include <unistd.h>
 
 #include "cdib.h"
 
@@ -24,7 +24,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CDib dib;
     if (dib.LoadBmpFile(path.c_str()) != 1) return 0;
     std::unique_ptr<QImage> bitmap(dib.MakeBitmap(nullptr));
-    if (!bitmap || bitmap->width() != dib.Width() || bitmap->height() != dib.Height()) __builtin_trap();
+    if (!bitmap || bitmap->width() != dib.Width() || bitmap->height() != dib.Height())
+        __builtin_trap();
     QImage canvas(8, 8, QImage::Format_RGB32);
     {
         QPainter painter(&canvas);

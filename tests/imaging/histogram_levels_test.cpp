@@ -16,7 +16,7 @@
 namespace {
 
 class Levels : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { TearDown(); }
     void TearDown() override {
         Mes_AutoLevels(0);
@@ -38,7 +38,8 @@ protected:
     // Bytes holding `count` copies of each value, as whole pixels.
     static void update(std::initializer_list<std::pair<int, int>> valueCounts) {
         std::vector<unsigned char> bytes;
-        for (auto [value, count] : valueCounts) bytes.insert(bytes.end(), count, static_cast<unsigned char>(value));
+        for (auto [value, count] : valueCounts)
+            bytes.insert(bytes.end(), count, static_cast<unsigned char>(value));
         vantelo::updateHistogram(bytes.data(), bytes.size() / 3);
     }
     static std::pair<int, int> levels() {
@@ -70,7 +71,8 @@ TEST_F(Levels, Tables16) {
     EXPECT_EQ(levels16(16, 127, {0x100F, 0x1010, 0x4800, 0x8000}),
               (std::vector<std::uint16_t>{0, 2 * 16, 2048 * 16, 4095 * 16}));
     // Black 300 is limited to step 4094; white 0 puts white at step 16.
-    EXPECT_EQ(levels16(300, 4000, {4094 * 16, 4095 * 16}), (std::vector<std::uint16_t>{0, 4095 * 16}));
+    EXPECT_EQ(levels16(300, 4000, {4094 * 16, 4095 * 16}),
+              (std::vector<std::uint16_t>{0, 4095 * 16}));
     EXPECT_EQ(levels16(0, 0, {8 * 16, 15 * 16, 16 * 16}),
               (std::vector<std::uint16_t>{2048 * 16, 3839 * 16, 4095 * 16}));
 }
@@ -116,8 +118,8 @@ TEST_F(Levels, AutomaticScans) {
     EXPECT_EQ(scan({{40, 90}, {220, 90}}), std::make_pair(0, 255));
     // 20 and 22 have nothing 5 to 8 above; 40 has 45. From the top, 45 has 40 five below.
     EXPECT_EQ(scan({{20, 99}, {22, 99}, {40, 99}, {45, 99}}), std::make_pair(40, 45));
-    EXPECT_EQ(scan({{20, 99}, {29, 99}}).first, 29);          // nine above is too far
-    EXPECT_EQ(scan({{100, 99}, {93, 99}}).second, 93);        // seven below alone does not stop
+    EXPECT_EQ(scan({{20, 99}, {29, 99}}).first, 29);    // nine above is too far
+    EXPECT_EQ(scan({{100, 99}, {93, 99}}).second, 93);  // seven below alone does not stop
     EXPECT_EQ(scan({{100, 99}, {93, 99}, {92, 99}}).second, 100);
     EXPECT_EQ(scan({{100, 99}, {94, 99}}).second, 100);
 }
@@ -150,7 +152,8 @@ TEST_F(Levels, HistogramBars) {
     // Every bin 33 and bin 7 3300: sum 11715, full height at 45 x 4 = 180, so a bin of
     // 33 is trunc(33 x 110 / 180) = 20 pixels high.
     std::vector<unsigned char> bytes;
-    for (int v = 0; v < 256; ++v) bytes.insert(bytes.end(), v == 7 ? 9900 : 99, static_cast<unsigned char>(v));
+    for (int v = 0; v < 256; ++v)
+        bytes.insert(bytes.end(), v == 7 ? 9900 : 99, static_cast<unsigned char>(v));
     vantelo::updateHistogram(bytes.data(), bytes.size() / 3);
     auto h = draw({10, 0, 280, 130});
     EXPECT_EQ(h[10], 0);
@@ -196,7 +199,8 @@ TEST_F(Levels, PreviewAndUserInterfaceThreadsShareBinsAndLevels) {
     std::thread preview([&] {
         std::vector<unsigned char> frame(64 * 48 * 3);
         for (int n = 0; n < 200; ++n) {
-            for (std::size_t i = 0; i < frame.size(); ++i) frame[i] = static_cast<unsigned char>(i * 7 + n);
+            for (std::size_t i = 0; i < frame.size(); ++i)
+                frame[i] = static_cast<unsigned char>(i * 7 + n);
             vantelo::updateHistogram(frame.data(), frame.size() / 3);
             vantelo::applyLevels8(frame.data(), frame.size());
         }

@@ -1,6 +1,7 @@
 // Image files shown as thumbnails and drawn into a rectangle.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <QImage>
 #include <QPainter>
 #include <filesystem>
@@ -8,7 +9,6 @@
 #include <opencv2/core.hpp>
 #include <opencv2/imgcodecs.hpp>
 #include <string>
-#include <unistd.h>
 
 #include "vantelo.h"
 
@@ -17,11 +17,12 @@ namespace {
 namespace fs = std::filesystem;
 
 class ShowFile : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { fs::create_directories(dir_); }
     void TearDown() override { fs::remove_all(dir_); }
     // A one-colour picture written by OpenCV.
-    std::string write(const std::string& name, int width, int height, cv::Scalar bgr = {40, 120, 200}) {
+    std::string write(const std::string& name, int width, int height,
+                      cv::Scalar bgr = {40, 120, 200}) {
         const std::string path = (dir_ / name).string();
         EXPECT_TRUE(cv::imwrite(path, cv::Mat(height, width, CV_8UC3, bgr)));
         return path;
@@ -33,7 +34,8 @@ protected:
         const auto image = thumbnail(path);
         return image ? image->size() : QSize();
     }
-    const fs::path dir_ = fs::temp_directory_path() / ("corvalis_show_file_" + std::to_string(::getpid()));
+    const fs::path dir_ =
+        fs::temp_directory_path() / ("corvalis_show_file_" + std::to_string(::getpid()));
 };
 
 TEST_F(ShowFile, ThumbnailsFitTheLimitsWithoutEnlarging) {
@@ -54,7 +56,8 @@ TEST_F(ShowFile, JpegAndTiffGoThroughATemporaryBitmapThatIsRemoved) {
         EXPECT_FALSE(fs::exists(dir_ / "shot_tmp.bmp"));
     }
     // A grey JPEG comes back through an 8-bit bitmap and its grey table.
-    ASSERT_TRUE(cv::imwrite((dir_ / "grey.jpg").string(), cv::Mat(40, 80, CV_8UC1, cv::Scalar(90))));
+    ASSERT_TRUE(
+        cv::imwrite((dir_ / "grey.jpg").string(), cv::Mat(40, 80, CV_8UC1, cv::Scalar(90))));
     const auto grey = thumbnail((dir_ / "grey.jpg").string());
     ASSERT_NE(grey, nullptr);
     EXPECT_NEAR(grey->pixelColor(10, 10).green(), 90, 3);
@@ -81,9 +84,10 @@ TEST_F(ShowFile, DisplayFileStretchesTheFileIntoTheRectangle) {
         QPainter painter(&canvas);
         RECT rect{1, 0, 5, 4};
         EXPECT_EQ(Mes_DisplayFile(path.c_str(), &painter, &rect), 1);
-        EXPECT_EQ(Mes_DisplayFile((dir_ / "missing.jpg").c_str(), &painter, &rect), 1);  // draws nothing
+        EXPECT_EQ(Mes_DisplayFile((dir_ / "missing.jpg").c_str(), &painter, &rect),
+                  1);  // draws nothing
     }
-    const QRgb columns[6] = {qRgb(0, 0, 0), qRgb(0, 0, 255), qRgb(0, 0, 255),
+    const QRgb columns[6] = {qRgb(0, 0, 0),   qRgb(0, 0, 255), qRgb(0, 0, 255),
                              qRgb(255, 0, 0), qRgb(255, 0, 0), qRgb(0, 0, 0)};
     for (int y = 0; y < 4; ++y)
         for (int x = 0; x < 6; ++x) EXPECT_EQ(canvas.pixel(x, y), columns[x]) << x << "," << y;
