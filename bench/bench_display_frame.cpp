@@ -14,7 +14,9 @@
 
 namespace {
 
-int alive(void*) { return 1; }
+int alive(void*) {
+    return 1;
+}
 void draw(void*, const unsigned char*, int, int) {}
 void post(void*, unsigned int, unsigned long, long) {}
 
@@ -53,7 +55,8 @@ struct OpenCamera {
         decoded.assign(picture, 0);
         crop.assign(picture, 0);
         row.assign(static_cast<std::size_t>(width) * 3, 0);
-        for (int tries = 0; tries < 100 && !ok; ++tries) ok = KdCamera_GrabFrame(&r, raw.data()) == 1;
+        for (int tries = 0; tries < 100 && !ok; ++tries)
+            ok = KdCamera_GrabFrame(&r, raw.data()) == 1;
     }
     ~OpenCamera() {
         Mes_UnInit(&record);
@@ -84,7 +87,8 @@ void BM_DisplayFrame8_Mode0(benchmark::State& state) {
     for (auto _ : state) {
         std::memcpy(c.rawCopy.data(), c.raw.data(), c.copyBytes);
         KdCamera_Decode(&c.record, c.raw.data(), c.decoded.data(), c.width, c.height, 1);
-        flipPictureRows(c.decoded.data(), static_cast<std::size_t>(c.width) * 3, c.height, c.row.data());
+        flipPictureRows(c.decoded.data(), static_cast<std::size_t>(c.width) * 3, c.height,
+                        c.row.data());
         Mes_Crop(&c.record, c.decoded.data(), c.crop.data());
         Mes_CopyToShowBuffer(&c.record, c.crop.data());
         benchmark::ClobberMemory();
@@ -99,10 +103,19 @@ void BM_Step_Mode0(benchmark::State& state) {
     KdCamera_Decode(&c.record, c.raw.data(), c.decoded.data(), c.width, c.height, 1);
     for (auto _ : state) {
         switch (state.range(0)) {
-        case 0: std::memcpy(c.rawCopy.data(), c.raw.data(), c.copyBytes); break;
-        case 1: flipPictureRows(c.decoded.data(), static_cast<std::size_t>(c.width) * 3, c.height, c.row.data()); break;
-        case 2: Mes_Crop(&c.record, c.decoded.data(), c.crop.data()); break;
-        case 3: Mes_CopyToShowBuffer(&c.record, c.crop.data()); break;
+            case 0:
+                std::memcpy(c.rawCopy.data(), c.raw.data(), c.copyBytes);
+                break;
+            case 1:
+                flipPictureRows(c.decoded.data(), static_cast<std::size_t>(c.width) * 3, c.height,
+                                c.row.data());
+                break;
+            case 2:
+                Mes_Crop(&c.record, c.decoded.data(), c.crop.data());
+                break;
+            case 3:
+                Mes_CopyToShowBuffer(&c.record, c.crop.data());
+                break;
         }
         benchmark::ClobberMemory();
     }
@@ -110,9 +123,23 @@ void BM_Step_Mode0(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(BM_Step_Mode0)->DenseRange(0, 3)->ArgName("rawcopy_flip_crop_show")->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(10)->ReportAggregatesOnly(true);
-BENCHMARK(BM_Decode8_Mode0)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(10)->ReportAggregatesOnly(true);
-BENCHMARK(BM_DisplayFrame8_Mode0)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(10)->ReportAggregatesOnly(true);
+BENCHMARK(BM_Step_Mode0)
+    ->DenseRange(0, 3)
+    ->ArgName("rawcopy_flip_crop_show")
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Repetitions(10)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_Decode8_Mode0)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Repetitions(10)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_DisplayFrame8_Mode0)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Repetitions(10)
+    ->ReportAggregatesOnly(true);
 
 int main(int argc, char** argv) {
     // The simulated camera, without waiting for its exposures; set before any USB call.

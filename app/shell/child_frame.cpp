@@ -12,7 +12,8 @@ CChildFrame::CChildFrame(FrameContext* context, QWidget* parent, PreviewCalls ca
       view_(new CKdGelView(context, this)),
       preview_(*context, calls, notices()) {
     // No system menu, sizing border or maximise box: the main frame places the window.
-    setWindowFlags(Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowMinimizeButtonHint);
+    setWindowFlags(Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowMinimizeButtonHint);
     setWidget(view_);
     kdWindow_ = KdWindow{this, &CChildFrame::kdAlive, &CChildFrame::kdDraw, &CChildFrame::kdPost};
 }
@@ -47,32 +48,32 @@ bool CChildFrame::event(QEvent* event) {
 
 long CChildFrame::handleMessage(unsigned message) {
     switch (message) {
-    case msg::OpenCamera: {
-        const int result = preview_.start();
-        if (result == 1) sendMessage(context_->mainFrame, msg::RestartExposure);
-        if (result < 0) emit previewStartFailed(result);
-        return result;
-    }
-    case msg::CloseCamera:
-        preview_.stop();
-        return 0;
-    case msg::PausePreview:
-        preview_.pause();
-        return 0;
-    case msg::ResumePreview:
-        preview_.resume();
-        return 0;
-    case msg::FrameDisplayed:
-        ++displayedFrames_;
-        setWindowTitle(QString::number(displayedFrames_));
-        sendMessage(context_->mainFrame, msg::FrameDisplayed);
-        view_->update();
-        return 0;
-    case msg::Redisplay:
-        preview_.redisplay();
-        return 0;
-    default:
-        return 0;
+        case msg::OpenCamera: {
+            const int result = preview_.start();
+            if (result == 1) sendMessage(context_->mainFrame, msg::RestartExposure);
+            if (result < 0) emit previewStartFailed(result);
+            return result;
+        }
+        case msg::CloseCamera:
+            preview_.stop();
+            return 0;
+        case msg::PausePreview:
+            preview_.pause();
+            return 0;
+        case msg::ResumePreview:
+            preview_.resume();
+            return 0;
+        case msg::FrameDisplayed:
+            ++displayedFrames_;
+            setWindowTitle(QString::number(displayedFrames_));
+            sendMessage(context_->mainFrame, msg::FrameDisplayed);
+            view_->update();
+            return 0;
+        case msg::Redisplay:
+            preview_.redisplay();
+            return 0;
+        default:
+            return 0;
     }
 }
 
@@ -82,13 +83,15 @@ int CChildFrame::kdAlive(void* context) {
 
 void CChildFrame::kdDraw(void* context, const unsigned char* bgr, int width, int height) {
     auto* frame = static_cast<CChildFrame*>(context);
-    if (bgr == nullptr || width <= 0 || height <= 0 || width > (1 << 20) || !kdAlive(context)) return;
+    if (bgr == nullptr || width <= 0 || height <= 0 || width > (1 << 20) || !kdAlive(context))
+        return;
     // Copied here, before returning, then flipped upright; the view shows it later.
     const QImage picture =
         QImage(bgr, width, height, width * 3, QImage::Format_BGR888).mirrored(false, true);
     if (picture.isNull()) return;
     CKdGelView* view = frame->view_;
-    QMetaObject::invokeMethod(view, [view, picture] { view->setDriverPicture(picture); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        view, [view, picture] { view->setDriverPicture(picture); }, Qt::QueuedConnection);
 }
 
 void CChildFrame::kdPost(void* context, unsigned int message, unsigned long wparam, long lparam) {

@@ -18,7 +18,7 @@ class CKdGelView;
 // 1692 (show the last frame again). Its caption counts the displayed frames.
 class CChildFrame : public QMdiSubWindow {
     Q_OBJECT
-public:
+  public:
     explicit CChildFrame(FrameContext* context, QWidget* parent = nullptr, PreviewCalls calls = {});
     ~CChildFrame() override;
 
@@ -34,14 +34,14 @@ public:
     PreviewLoop& preview() { return preview_; }
     int displayedFrames() const { return displayedFrames_; }
 
-signals:
+  signals:
     // The preview could not start (result of 1245: -1 no picture size, -2 out of memory).
     void previewStartFailed(int result);
 
-protected:
+  protected:
     bool event(QEvent* event) override;
 
-private:
+  private:
     long handleMessage(unsigned message);
     PreviewNotices notices();
     // The KdWindow callbacks; they may run on a library thread and only post.

@@ -37,7 +37,8 @@ void CKdGelView::paintEvent(QPaintEvent*) {
         return;
     }
     if (hidden_) return;
-    const bool previewing = frame_ != nullptr && frame_->preview().runState() != PreviewLoop::Stopped;
+    const bool previewing =
+        frame_ != nullptr && frame_->preview().runState() != PreviewLoop::Stopped;
     if (!previewing && !driverPicture_.isNull()) {
         painter.drawImage(rect(), driverPicture_);
     } else if (frame_ != nullptr) {
@@ -160,11 +161,13 @@ void CKdGelView::finishTracking() {
     const bool changed = trackEdges_ == Outside ? drawn : trackRect_ != startRect_;
     tracker_ = changed ? trackRect_ : QRect();
     RECT& s = context_->selection;
-    s = tracker_.isNull() ? RECT{0, 0, 0, 0}
-                          : RECT{tracker_.left(), tracker_.top(), tracker_.left() + tracker_.width(),
-                                 tracker_.top() + tracker_.height()};
+    s = tracker_.isNull()
+            ? RECT{0, 0, 0, 0}
+            : RECT{tracker_.left(), tracker_.top(), tracker_.left() + tracker_.width(),
+                   tracker_.top() + tracker_.height()};
     // A selection touching the view's left or top edge is not a valid crop; nor is an
     // earlier selection once this one replaced it.
-    context_->record.area_selected = (s.left != 0 && s.top != 0 && s.right != 0 && s.bottom != 0) ? 1 : 0;
+    context_->record.area_selected =
+        (s.left != 0 && s.top != 0 && s.right != 0 && s.bottom != 0) ? 1 : 0;
     update();
 }

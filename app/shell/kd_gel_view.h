@@ -13,7 +13,7 @@ class CChildFrame;
 // the left button while the camera runs.
 class CKdGelView : public QWidget {
     Q_OBJECT
-public:
+  public:
     CKdGelView(FrameContext* context, CChildFrame* frame, QWidget* parent = nullptr);
 
     // The selection tracker's rectangle in client coordinates (normalised, may be empty).
@@ -24,13 +24,13 @@ public:
     // A picture the camera library drew itself (only while the preview is stopped).
     void setDriverPicture(const QImage& picture);
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
 
-private:
+  private:
     // How a press relates to the tracker: outside it, on a resize handle, or inside.
     enum Hit { Outside = -1, Inside = 0, Left = 1, Top = 2, Right = 4, Bottom = 8 };
     int hitTest(const QPoint& p) const;

@@ -43,9 +43,14 @@ void FrameExchange::setSlot(unsigned char* slot) {
 }
 
 PreviewLoop::PreviewLoop(FrameContext& context, PreviewCalls calls, PreviewNotices notices)
-    : context_(context), record_(context.record), calls_(std::move(calls)), notices_(std::move(notices)) {}
+    : context_(context),
+      record_(context.record),
+      calls_(std::move(calls)),
+      notices_(std::move(notices)) {}
 
-PreviewLoop::~PreviewLoop() { stop(); }
+PreviewLoop::~PreviewLoop() {
+    stop();
+}
 
 std::size_t PreviewLoop::rawFrameBytes(int cameraType, int mode, int width, int height) {
     if (width <= 0 || height <= 0) return 0;
@@ -69,7 +74,8 @@ std::size_t PreviewLoop::rawFrameCopyBytes(int cameraType, int mode, int width, 
     const std::size_t raw = rawFrameBytes(cameraType, mode, width, height);
     if (raw == 0) return 0;
     std::size_t bytes = static_cast<std::size_t>(width) * height * 2;
-    if (cameraType == kNimbusFamily) bytes = std::max(bytes, static_cast<std::size_t>(NIMBUS_HEADER_BYTES) + bytes / 2);
+    if (cameraType == kNimbusFamily)
+        bytes = std::max(bytes, static_cast<std::size_t>(NIMBUS_HEADER_BYTES) + bytes / 2);
     if (cameraType == kOstraFamily) {
         const int grab = OstraIICameraGrabBytes(mode, 1);
         bytes = std::max(bytes, static_cast<std::size_t>(grab > 0 ? grab : 0));
@@ -77,7 +83,8 @@ std::size_t PreviewLoop::rawFrameCopyBytes(int cameraType, int mode, int width, 
     return std::min(bytes, raw);
 }
 
-void flipPictureRows(unsigned char* picture, std::size_t rowBytes, int rows, unsigned char* rowScratch) {
+void flipPictureRows(unsigned char* picture, std::size_t rowBytes, int rows,
+                     unsigned char* rowScratch) {
     for (int top = 0, bottom = rows - 1; top < bottom; ++top, --bottom) {
         unsigned char* a = picture + rowBytes * top;
         unsigned char* b = picture + rowBytes * bottom;
@@ -111,7 +118,8 @@ int PreviewLoop::start() {
     cropBuffer_ = allocateZeroed(picture);
     flipRow_ = allocateZeroed(static_cast<std::size_t>(width) * 3);
     auto copy = allocateZeroed(raw);
-    const bool allocated = frames_[0] && frames_[1] && frames_[2] && decoded_ && cropBuffer_ && flipRow_ && copy;
+    const bool allocated =
+        frames_[0] && frames_[1] && frames_[2] && decoded_ && cropBuffer_ && flipRow_ && copy;
     if (!allocated) {
         freeBuffers();
         return -2;
@@ -204,8 +212,9 @@ void PreviewLoop::resume() {
 
 void PreviewLoop::sleepUnlessStopped(int ms) {
     std::unique_lock<std::mutex> lock(sleepLock_);
-    stopRequested_.wait_for(lock, std::chrono::milliseconds(ms),
-                            [this] { return runState_.load(std::memory_order_relaxed) == Stopped; });
+    stopRequested_.wait_for(lock, std::chrono::milliseconds(ms), [this] {
+        return runState_.load(std::memory_order_relaxed) == Stopped;
+    });
 }
 
 void PreviewLoop::grabThread() {
@@ -232,9 +241,10 @@ bool PreviewLoop::decodeFlipCrop(const unsigned char* raw, int& cropWidth, int& 
     // The crop buffer holds a whole picture, so any crop inside the picture fits; the
     // imaging library reads the picture at the record's size, which must not exceed ours.
     const RECT crop{record_.crop_left, record_.crop_top, record_.crop_right, record_.crop_bottom};
-    const bool inside = crop.left >= 0 && crop.top >= 0 && crop.right > crop.left && crop.bottom > crop.top &&
-                        crop.right <= record_.image_width && crop.bottom <= record_.image_height &&
-                        record_.image_width <= width_ && record_.image_height <= height_;
+    const bool inside = crop.left >= 0 && crop.top >= 0 && crop.right > crop.left &&
+                        crop.bottom > crop.top && crop.right <= record_.image_width &&
+                        crop.bottom <= record_.image_height && record_.image_width <= width_ &&
+                        record_.image_height <= height_;
     if (!inside) return false;
     cropWidth = crop.right - crop.left;
     cropHeight = crop.bottom - crop.top;

@@ -31,7 +31,7 @@ struct PreviewNotices {
 // The single slot between the grab and the display thread. The newest frame always
 // wins: a frame published while an earlier one waits replaces it. Only pointers move.
 class FrameExchange {
-public:
+  public:
     // Publish (value 1) always swaps `mine` with the slot and marks it ready; take
     // (value 0) swaps only when a frame is ready and clears the mark. True on a swap.
     bool exchange(unsigned char*& mine, int value);
@@ -39,7 +39,7 @@ public:
     void clearReady() { ready_.store(0, std::memory_order_relaxed); }
     bool ready() const { return ready_.load(std::memory_order_relaxed) != 0; }
 
-private:
+  private:
     std::mutex lock_;
     unsigned char* slot_ = nullptr;
     std::atomic<int> ready_{0};  // also cleared without the lock by start, pause and resume
@@ -47,7 +47,8 @@ private:
 
 // Turns a picture of `rows` rows of `rowBytes` bytes upside down in place, through
 // one row of scratch.
-void flipPictureRows(unsigned char* picture, std::size_t rowBytes, int rows, unsigned char* rowScratch);
+void flipPictureRows(unsigned char* picture, std::size_t rowBytes, int rows,
+                     unsigned char* rowScratch);
 
 // The live preview of the image window: a grab thread that drains the camera into the
 // exchange and a display thread that decodes the newest frame, turns it upright, crops
@@ -56,10 +57,11 @@ void flipPictureRows(unsigned char* picture, std::size_t rowBytes, int rows, uns
 //
 // Every method except the threads' own runs on the user-interface thread.
 class PreviewLoop {
-public:
+  public:
     enum RunState { Running = 0, Paused = 1, Stopped = 2 };
 
-    explicit PreviewLoop(FrameContext& context, PreviewCalls calls = {}, PreviewNotices notices = {});
+    explicit PreviewLoop(FrameContext& context, PreviewCalls calls = {},
+                         PreviewNotices notices = {});
     ~PreviewLoop();  // stops
     PreviewLoop(const PreviewLoop&) = delete;
     PreviewLoop& operator=(const PreviewLoop&) = delete;
@@ -96,7 +98,7 @@ public:
     // may change while running), and at least 2 bytes per pixel.
     static std::size_t rawFrameCopyBytes(int cameraType, int mode, int width, int height);
 
-private:
+  private:
     void grabThread();
     void displayThread();
     // Decodes `raw`, turns it upright and crops it into the crop buffer. The crop size,

@@ -26,7 +26,8 @@ void SharpenFilter::kernel(double sigma, int weights[11]) {
     const long double s = sigma;
     const long double pi = 3.141592653589793238462643383279502884L;
     for (int i = -kRadius; i <= kRadius; ++i) {
-        const long double w = 1000.0L * std::exp(-(long double)(i * i) / (2.0L * s * s)) / (s * std::sqrt(2.0L * pi));
+        const long double w =
+            1000.0L * std::exp(-(long double)(i * i) / (2.0L * s * s)) / (s * std::sqrt(2.0L * pi));
         weights[i + kRadius] = static_cast<int>(std::trunc(w));
     }
 }
@@ -59,7 +60,8 @@ int SharpenFilter::apply(unsigned char* pixels, int width, int height, double si
         for (int x = 0; x < width; ++x)
             for (int c = 0; c < 3; ++c) {
                 long sum = 0;
-                for (int i = 0; i <= 2 * kRadius; ++i) sum += static_cast<long>(k[i]) * row[columns_[x + i] + c];
+                for (int i = 0; i <= 2 * kRadius; ++i)
+                    sum += static_cast<long>(k[i]) * row[columns_[x + i] + c];
                 out[x * 3 + c] = static_cast<int>(sum / 1000);
             }
     }
@@ -73,12 +75,14 @@ int SharpenFilter::apply(unsigned char* pixels, int width, int height, double si
         for (std::size_t j = 0; j < stride; ++j) {
             long sum = 0;
             for (int i = 0; i <= 2 * kRadius; ++i)
-                sum += static_cast<long>(k[i]) * rows_[static_cast<std::size_t>(lines_[y + i]) * stride + j];
+                sum += static_cast<long>(k[i]) *
+                       rows_[static_cast<std::size_t>(lines_[y + i]) * stride + j];
             const int blurred = static_cast<int>(std::clamp<long>(sum / 1000, 0, 255));
             const int input = row[j];
             const int d = input - blurred;
             int result = input;
-            if (static_cast<unsigned>(std::abs(d)) > t) result = static_cast<int>(std::trunc(amount * d + input));
+            if (static_cast<unsigned>(std::abs(d)) > t)
+                result = static_cast<int>(std::trunc(amount * d + input));
             row[j] = static_cast<unsigned char>(std::clamp(result, 0, 255));
         }
     }

@@ -24,7 +24,7 @@ using namespace std::chrono_literals;
 namespace sim = corvalis::platform::sim;
 
 class QtApp : public ::testing::Environment {
-public:
+  public:
     void SetUp() override {
         static int argc = 1;
         static char name[] = "child_frame_test";
@@ -33,7 +33,7 @@ public:
     }
     void TearDown() override { delete app_; }
 
-private:
+  private:
     QApplication* app_ = nullptr;
 };
 const auto* const qtApp = ::testing::AddGlobalTestEnvironment(new QtApp);
@@ -53,7 +53,7 @@ bool eventually(const std::function<bool()>& done) {
 // Stands in for the main frame: records every message it gets, and whether it came
 // while a handler of the image window was still running (sent) or later (posted).
 class MainFrameRecorder : public QObject {
-public:
+  public:
     struct Entry {
         unsigned message;
         bool sent;
@@ -66,7 +66,7 @@ public:
         return m;
     }
 
-protected:
+  protected:
     bool event(QEvent* event) override {
         if (event->type() != KdMessageEvent::eventType()) return QObject::event(event);
         entries.push_back({static_cast<KdMessageEvent*>(event)->message, inHandler});
@@ -79,7 +79,10 @@ struct ScriptedCamera {
     std::atomic<int> permits{0};
     PreviewCalls calls() {
         PreviewCalls c;
-        c.getImageSize = [](CameraRecord*, int* w, int* h) { *w = 8, *h = 4; return 1; };
+        c.getImageSize = [](CameraRecord*, int* w, int* h) {
+            *w = 8, *h = 4;
+            return 1;
+        };
         c.grabFrame = [this](CameraRecord*, void*) {
             int p = permits.load();
             while (p > 0)
@@ -95,7 +98,7 @@ struct ScriptedCamera {
 };
 
 class ChildFrameMessages : public ::testing::Test {
-protected:
+  protected:
     ChildFrameMessages() {
         context.mainFrame = &mainFrame;
         CameraRecord& r = context.record;
@@ -131,8 +134,8 @@ TEST_F(ChildFrameMessages, StartSendsTheExposureRestartAndEachFrameIsCountedAndF
     showFrame();
     EXPECT_EQ(frame.windowTitle(), "1");
     ASSERT_TRUE(eventually([&] { return mainFrame.entries.size() >= 4; }));
-    const std::vector<unsigned> expected{msg::RestartExposure, msg::RestartExposure, msg::RefreshHistogram,
-                                         msg::FrameDisplayed};
+    const std::vector<unsigned> expected{msg::RestartExposure, msg::RestartExposure,
+                                         msg::RefreshHistogram, msg::FrameDisplayed};
     EXPECT_EQ(mainFrame.messages(), expected);
     for (std::size_t i = 1; i < 4; ++i) EXPECT_FALSE(mainFrame.entries[i].sent);
 
@@ -146,7 +149,8 @@ TEST_F(ChildFrameMessages, StartSendsTheExposureRestartAndEachFrameIsCountedAndF
 
 TEST_F(ChildFrameMessages, AStartWithoutMemoryIsReportedAndLeavesThePreviewStopped) {
     int reported = 0;
-    QObject::connect(&frame, &CChildFrame::previewStartFailed, [&](int result) { reported = result; });
+    QObject::connect(&frame, &CChildFrame::previewStartFailed,
+                     [&](int result) { reported = result; });
     // The scripted camera's picture is tiny; the first family's raw read-out in mode 0
     // is not.
     context.record.resolution_index = 0;
@@ -162,14 +166,15 @@ TEST_F(ChildFrameMessages, AStartWithoutMemoryIsReportedAndLeavesThePreviewStopp
 
 // The camera opened as the main frame opens it, on the simulated camera in mode 4.
 class SimulatedCamera : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         sim::reset();
         context.mainFrame = &mainFrame;
         CameraRecord& r = context.record;
         r.state = 4, r.camera_type = -1, r.resolution_index = 4;
         r.exposure_ms = 200, r.analog_gain = 40, r.frame_speed = 2;
-        r.gain_r = r.gain_g = r.gain_b = 64, r.saturation = 128, r.color_enhancement = 1, r.gamma = 10;
+        r.gain_r = r.gain_g = r.gain_b = 64, r.saturation = 128, r.color_enhancement = 1,
+        r.gamma = 10;
         ASSERT_EQ(KdCamera_RefreshCamera(&r), 1);
         ASSERT_EQ(r.camera_type, 21);
         r.init_window_1 = r.init_window_2 = frame.kdWindow();
@@ -219,7 +224,8 @@ TEST_F(SimulatedCamera, ShowsTheSkyAndCountsFrames) {
     const QImage picture = frame.view()->grab().toImage();
     int white = 0;
     for (int y = 0; y < picture.height(); y += 4)
-        for (int x = 0; x < picture.width(); x += 4) white += picture.pixelColor(x, y) == QColor(Qt::white);
+        for (int x = 0; x < picture.width(); x += 4)
+            white += picture.pixelColor(x, y) == QColor(Qt::white);
     EXPECT_LT(white, picture.width() * picture.height() / 32);
     EXPECT_EQ(context.frameShown.load(), 1);
     stopWithinBound();

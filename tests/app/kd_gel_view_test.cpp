@@ -11,7 +11,7 @@
 namespace {
 
 class QtApp : public ::testing::Environment {
-public:
+  public:
     void SetUp() override {
         static int argc = 1;
         static char name[] = "kd_gel_view_test";
@@ -20,19 +20,20 @@ public:
     }
     void TearDown() override { delete app_; }
 
-private:
+  private:
     QApplication* app_ = nullptr;
 };
 const auto* const qtApp = ::testing::AddGlobalTestEnvironment(new QtApp);
 
 class KdGelViewTest : public ::testing::Test {
-protected:
+  protected:
     KdGelViewTest() : view(&context, nullptr) {
         context.record.state = 1;  // running
         view.resize(400, 300);
     }
     void send(QEvent::Type type, QPoint p, Qt::MouseButtons buttons) {
-        QMouseEvent event(type, QPointF(p), view.mapToGlobal(QPointF(p)), Qt::LeftButton, buttons, Qt::NoModifier);
+        QMouseEvent event(type, QPointF(p), view.mapToGlobal(QPointF(p)), Qt::LeftButton, buttons,
+                          Qt::NoModifier);
         QApplication::sendEvent(&view, &event);
     }
     void drag(QPoint from, QPoint to) {
@@ -60,7 +61,8 @@ TEST_F(KdGelViewTest, ClosedCameraShowsWhiteWithTheNameMarkAtTheBottomRight) {
     int dark = 0, darkElsewhere = 0;
     for (int y = 0; y < picture.height(); ++y)
         for (int x = 0; x < picture.width(); ++x)
-            if (picture.pixelColor(x, y).lightness() < 64) (x > 200 && y > 230 ? dark : darkElsewhere)++;
+            if (picture.pixelColor(x, y).lightness() < 64)
+                (x > 200 && y > 230 ? dark : darkElsewhere)++;
     EXPECT_GT(dark, 100);
     EXPECT_EQ(darkElsewhere, 0);
     // The live picture is never wiped before painting.

@@ -46,7 +46,7 @@ struct FakeCamera {
     int permits = 0;
     int nextFrame = 1;
     int grabs = 0;
-    std::vector<std::vector<unsigned char>> shown;  // what reached the show buffer
+    std::vector<std::vector<unsigned char>> shown;        // what reached the show buffer
     std::vector<std::pair<int, std::uint32_t>> commands;  // command, exposure_ms then
 
     void release(int frames = 1) {
@@ -54,13 +54,26 @@ struct FakeCamera {
         permits += frames;
         cv.notify_all();
     }
-    int grabCount() { std::lock_guard<std::mutex> g(m); return grabs; }
-    std::size_t shownCount() { std::lock_guard<std::mutex> g(m); return shown.size(); }
-    std::vector<unsigned char> lastShown() { std::lock_guard<std::mutex> g(m); return shown.back(); }
+    int grabCount() {
+        std::lock_guard<std::mutex> g(m);
+        return grabs;
+    }
+    std::size_t shownCount() {
+        std::lock_guard<std::mutex> g(m);
+        return shown.size();
+    }
+    std::vector<unsigned char> lastShown() {
+        std::lock_guard<std::mutex> g(m);
+        return shown.back();
+    }
 
     PreviewCalls calls() {
         PreviewCalls c;
-        c.getImageSize = [this](CameraRecord*, int* w, int* h) { *w = width; *h = height; return 1; };
+        c.getImageSize = [this](CameraRecord*, int* w, int* h) {
+            *w = width;
+            *h = height;
+            return 1;
+        };
         c.grabFrame = [this](CameraRecord* record, void* buffer) {
             std::unique_lock<std::mutex> lock(m);
             ++grabs;
@@ -72,12 +85,14 @@ struct FakeCamera {
             if (!cv.wait_for(lock, 5ms, [this] { return permits > 0; })) return 0;
             --permits;
             // As much as the family's grab writes.
-            const std::size_t bytes = record->camera_type == 31 ? NIMBUS_RAW_BYTES(width, height)
-                                                                : OstraIICameraGrabBytes(record->resolution_index, 1);
+            const std::size_t bytes = record->camera_type == 31
+                                          ? NIMBUS_RAW_BYTES(width, height)
+                                          : OstraIICameraGrabBytes(record->resolution_index, 1);
             std::memset(buffer, nextFrame++, bytes);
             return 1;
         };
-        c.decode = [this](CameraRecord* record, const void* raw, void* out, int w, int h, int flag) {
+        c.decode = [this](CameraRecord* record, const void* raw, void* out, int w, int h,
+                          int flag) {
             EXPECT_EQ(flag, 1);
             auto* o = static_cast<unsigned char*>(out);
             if (record->camera_type == 31) {  // the second family puts the raw header first
@@ -107,14 +122,17 @@ struct FakeCamera {
         c.crop = [](CameraRecord* record, const unsigned char* source, unsigned char* target) {
             const int cw = record->crop_right - record->crop_left;
             for (int y = record->crop_top; y < record->crop_bottom; ++y)
-                std::memcpy(target + static_cast<std::size_t>(y - record->crop_top) * cw * 3,
-                            source + (static_cast<std::size_t>(y) * record->image_width + record->crop_left) * 3,
-                            static_cast<std::size_t>(cw) * 3);
+                std::memcpy(
+                    target + static_cast<std::size_t>(y - record->crop_top) * cw * 3,
+                    source +
+                        (static_cast<std::size_t>(y) * record->image_width + record->crop_left) * 3,
+                    static_cast<std::size_t>(cw) * 3);
             return 1;
         };
         c.copyToShowBuffer = [this](CameraRecord* record, unsigned char* pixels) {
-            const std::size_t bytes = static_cast<std::size_t>(record->crop_right - record->crop_left) *
-                                      (record->crop_bottom - record->crop_top) * 3;
+            const std::size_t bytes =
+                static_cast<std::size_t>(record->crop_right - record->crop_left) *
+                (record->crop_bottom - record->crop_top) * 3;
             std::lock_guard<std::mutex> g(m);
             shown.emplace_back(pixels, pixels + bytes);
             return 1;
@@ -124,7 +142,7 @@ struct FakeCamera {
 };
 
 class PreviewLoopTest : public ::testing::Test {
-protected:
+  protected:
     PreviewLoopTest() {
         CameraRecord& r = context.record;
         r.camera_type = 21;
@@ -145,7 +163,8 @@ protected:
     void showOneFrame() {
         const std::size_t before = camera.shownCount();
         camera.release();
-        ASSERT_TRUE(eventually([&] { return camera.shownCount() > before && frameNotices == int(before) + 1; }));
+        ASSERT_TRUE(eventually(
+            [&] { return camera.shownCount() > before && frameNotices == int(before) + 1; }));
     }
 
     FakeCamera camera;
@@ -206,7 +225,7 @@ TEST_F(PreviewLoopTest, ShowsEachFrameUprightAndCroppedAndKeepsItsRawCopy) {
     for (int y = 0; y < 3; ++y)
         for (int x = 0; x < 4; ++x) {
             const unsigned char* p = &pixels[(y * 4 + x) * 3];
-            EXPECT_EQ(p[0], 1);                     // frame 1
+            EXPECT_EQ(p[0], 1);                            // frame 1
             EXPECT_EQ(p[1], camera.height - 1 - (1 + y));  // top row first
             EXPECT_EQ(p[2], 2 + x);
         }
@@ -237,8 +256,10 @@ TEST_F(PreviewLoopTest, StopShortensTheExposureAroundTheJoinAndIsHarmlessTwice) 
     ASSERT_EQ(start(), 1);
     EXPECT_EQ(start(), 0);  // already running: not restarted
     loop->stop();
-    const std::vector<std::pair<int, std::uint32_t>> expected{
-        {CAMCMD_EXPOSURE, 1}, {CAMCMD_RESTART_LONG_EXP_0, 1}, {CAMCMD_EXPOSURE, 200}, {CAMCMD_RESTART_LONG_EXP_0, 200}};
+    const std::vector<std::pair<int, std::uint32_t>> expected{{CAMCMD_EXPOSURE, 1},
+                                                              {CAMCMD_RESTART_LONG_EXP_0, 1},
+                                                              {CAMCMD_EXPOSURE, 200},
+                                                              {CAMCMD_RESTART_LONG_EXP_0, 200}};
     EXPECT_EQ(camera.commands, expected);
     EXPECT_EQ(context.record.exposure_ms, 200u);
     EXPECT_EQ(loop->runState(), PreviewLoop::Stopped);
@@ -249,16 +270,19 @@ TEST_F(PreviewLoopTest, StopShortensTheExposureAroundTheJoinAndIsHarmlessTwice) 
     showOneFrame();
 }
 
-TEST_F(PreviewLoopTest, SecondFamilyPicturesStartAfterTheDecodedHeaderAndStopOnlyReappliesTheExposure) {
+TEST_F(PreviewLoopTest,
+       SecondFamilyPicturesStartAfterTheDecodedHeaderAndStopOnlyReappliesTheExposure) {
     context.record.camera_type = 31;
     makeLoop();
     ASSERT_EQ(start(), 1);
     showOneFrame();
     const auto pixels = camera.lastShown();
     ASSERT_EQ(pixels.size(), std::size_t(camera.width) * camera.height * 3);
-    for (int y = 0; y < camera.height; ++y) EXPECT_EQ(pixels[y * camera.width * 3 + 1], camera.height - 1 - y);
+    for (int y = 0; y < camera.height; ++y)
+        EXPECT_EQ(pixels[y * camera.width * 3 + 1], camera.height - 1 - y);
     loop->stop();
-    EXPECT_EQ(camera.commands, (std::vector<std::pair<int, std::uint32_t>>{{CAMCMD_EXPOSURE, 200}}));
+    EXPECT_EQ(camera.commands,
+              (std::vector<std::pair<int, std::uint32_t>>{{CAMCMD_EXPOSURE, 200}}));
 }
 
 TEST_F(PreviewLoopTest, StopEndsAGrabBlockedInALongExposureAndAGoneCameraIsRetriedUntilThen) {
@@ -282,7 +306,8 @@ TEST_F(PreviewLoopTest, PauseStopsGrabbingAndDrawingAndResumeTakesTheNextFrame) 
     showOneFrame();
     loop->pause();
     EXPECT_EQ(loop->runState(), PreviewLoop::Paused);
-    const std::vector<std::pair<int, std::uint32_t>> pauseCommands{{CAMCMD_EXPOSURE, 1}, {CAMCMD_EXPOSURE, 200}};
+    const std::vector<std::pair<int, std::uint32_t>> pauseCommands{{CAMCMD_EXPOSURE, 1},
+                                                                   {CAMCMD_EXPOSURE, 200}};
     EXPECT_EQ(camera.commands, pauseCommands);
     EXPECT_EQ(context.record.exposure_ms, 200u);
 

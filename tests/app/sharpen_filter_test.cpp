@@ -14,22 +14,29 @@ std::vector<unsigned char> uniform(int width, int height, unsigned char value) {
 TEST(SharpenFilter, WeightsAreTruncatedAndNotNormalised) {
     int k[11];
     SharpenFilter::kernel(1.0, k);
-    EXPECT_EQ(std::vector<int>(k, k + 11), (std::vector<int>{0, 0, 4, 53, 241, 398, 241, 53, 4, 0, 0}));
+    EXPECT_EQ(std::vector<int>(k, k + 11),
+              (std::vector<int>{0, 0, 4, 53, 241, 398, 241, 53, 4, 0, 0}));
     SharpenFilter::kernel(0.5, k);
-    EXPECT_EQ(std::vector<int>(k, k + 11), (std::vector<int>{0, 0, 0, 0, 107, 797, 107, 0, 0, 0, 0}));
+    EXPECT_EQ(std::vector<int>(k, k + 11),
+              (std::vector<int>{0, 0, 0, 0, 107, 797, 107, 0, 0, 0, 0}));
     SharpenFilter::kernel(2.0, k);
-    EXPECT_EQ(std::vector<int>(k, k + 11), (std::vector<int>{8, 26, 64, 120, 176, 199, 176, 120, 64, 26, 8}));
+    EXPECT_EQ(std::vector<int>(k, k + 11),
+              (std::vector<int>{8, 26, 64, 120, 176, 199, 176, 120, 64, 26, 8}));
 }
 
 TEST(SharpenFilter, ShiftsAFlatAreaByTheWeightsShortfall) {
-    struct Case { double strength; unsigned char expected; };
+    struct Case {
+        double strength;
+        unsigned char expected;
+    };
     for (Case c : {Case{1.0, 102}, Case{2.0, 108}, Case{0.5, 99}}) {
         // Also pictures narrower and lower than the kernel: the mirrored edge repeats.
         for (auto [w, h] : {std::pair{16, 12}, std::pair{2, 3}, std::pair{1, 1}}) {
             auto picture = uniform(w, h, 100);
             SharpenFilter filter;
             ASSERT_EQ(filter.apply(picture.data(), w, h, c.strength, c.strength, 0), 1);
-            for (unsigned char v : picture) ASSERT_EQ(v, c.expected) << c.strength << " " << w << "x" << h;
+            for (unsigned char v : picture)
+                ASSERT_EQ(v, c.expected) << c.strength << " " << w << "x" << h;
         }
     }
 }
