@@ -2,9 +2,9 @@
 // camera) in each save format, against a plain fwrite of the same number of bytes as
 // the saved file into the same directory. Every iteration writes a new file.
 #include <benchmark/benchmark.h>
-#include <opencv2/core.hpp>
 #include <stdlib.h>
 #include <unistd.h>
+#include <opencv2/core.hpp>
 
 #include <cstdio>
 #include <filesystem>
@@ -35,7 +35,8 @@ bool prepare() {
     Setup& s = setup();
     s.directory = fs::temp_directory_path() / ("corvalis-bench-save-" + std::to_string(::getpid()));
     fs::create_directories(s.directory);
-    if (OstraIICameraInit(0, nullptr, nullptr) != 1 || OstraIICameraSetDataWide(1) != 1) return false;
+    if (OstraIICameraInit(0, nullptr, nullptr) != 1 || OstraIICameraSetDataWide(1) != 1)
+        return false;
     // Picture settings away from neutral, as at the telescope.
     OstraIICameraSetGamma(60);
     OstraIICameraSetContrast(40);
@@ -65,10 +66,14 @@ bool prepare() {
 
 const char* extension(int format) {
     switch (format) {
-    case 1: return ".jpg";
-    case 4: return ".raw";
-    case 8: return ".tif";
-    default: return ".bmp";
+        case 1:
+            return ".jpg";
+        case 4:
+            return ".raw";
+        case 8:
+            return ".tif";
+        default:
+            return ".bmp";
     }
 }
 
@@ -132,45 +137,108 @@ void decodeBench(benchmark::State& state, int to8) {
         return;
     }
     std::vector<unsigned char> raw(s.raw.size());
-    std::vector<unsigned char> picture(static_cast<std::size_t>(s.record.image_width) * s.record.image_height * 6);
+    std::vector<unsigned char> picture(static_cast<std::size_t>(s.record.image_width) *
+                                       s.record.image_height * 6);
     for (auto _ : state) {
         state.PauseTiming();
         raw = s.raw;  // the decode byte-swaps its input
         state.ResumeTiming();
-        OstraIICameraDecode(raw.data(), picture.data(), s.record.image_width, s.record.image_height, to8);
+        OstraIICameraDecode(raw.data(), picture.data(), s.record.image_width, s.record.image_height,
+                            to8);
         benchmark::DoNotOptimize(picture.data());
     }
 }
 
-void BM_DecodeOnly_16(benchmark::State& s) { decodeBench(s, 0); }
-void BM_DecodeOnly_8(benchmark::State& s) { decodeBench(s, 1); }
-void BM_Fwrite_TiffBytes(benchmark::State& s) { fwriteBench(s, 8); }
-void BM_Save_Tiff48(benchmark::State& s) { saveBench(s, 8); }
-void BM_Fwrite_BmpBytes(benchmark::State& s) { fwriteBench(s, 2); }
-void BM_Save_Bmp(benchmark::State& s) { saveBench(s, 2); }
-void BM_Fwrite_RawBytes(benchmark::State& s) { fwriteBench(s, 4); }
-void BM_Save_Raw(benchmark::State& s) { saveBench(s, 4); }
-void BM_Fwrite_JpegBytes(benchmark::State& s) { fwriteBench(s, 1); }
-void BM_Save_Jpeg(benchmark::State& s) { saveBench(s, 1); }
+void BM_DecodeOnly_16(benchmark::State& s) {
+    decodeBench(s, 0);
+}
+void BM_DecodeOnly_8(benchmark::State& s) {
+    decodeBench(s, 1);
+}
+void BM_Fwrite_TiffBytes(benchmark::State& s) {
+    fwriteBench(s, 8);
+}
+void BM_Save_Tiff48(benchmark::State& s) {
+    saveBench(s, 8);
+}
+void BM_Fwrite_BmpBytes(benchmark::State& s) {
+    fwriteBench(s, 2);
+}
+void BM_Save_Bmp(benchmark::State& s) {
+    saveBench(s, 2);
+}
+void BM_Fwrite_RawBytes(benchmark::State& s) {
+    fwriteBench(s, 4);
+}
+void BM_Save_Raw(benchmark::State& s) {
+    saveBench(s, 4);
+}
+void BM_Fwrite_JpegBytes(benchmark::State& s) {
+    fwriteBench(s, 1);
+}
+void BM_Save_Jpeg(benchmark::State& s) {
+    saveBench(s, 1);
+}
 
 }  // namespace
 
-BENCHMARK(BM_DecodeOnly_16)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(10)->ReportAggregatesOnly(true);
-BENCHMARK(BM_DecodeOnly_8)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(10)->ReportAggregatesOnly(true);
-BENCHMARK(BM_Fwrite_TiffBytes)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(10)->ReportAggregatesOnly(true);
-BENCHMARK(BM_Save_Tiff48)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(10)->ReportAggregatesOnly(true);
-BENCHMARK(BM_Fwrite_BmpBytes)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(10)->ReportAggregatesOnly(true);
-BENCHMARK(BM_Save_Bmp)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(10)->ReportAggregatesOnly(true);
-BENCHMARK(BM_Fwrite_RawBytes)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(10)->ReportAggregatesOnly(true);
-BENCHMARK(BM_Save_Raw)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(10)->ReportAggregatesOnly(true);
-BENCHMARK(BM_Fwrite_JpegBytes)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(10)->ReportAggregatesOnly(true);
-BENCHMARK(BM_Save_Jpeg)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(10)->ReportAggregatesOnly(true);
+BENCHMARK(BM_DecodeOnly_16)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Repetitions(10)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_DecodeOnly_8)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Repetitions(10)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_Fwrite_TiffBytes)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Repetitions(10)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_Save_Tiff48)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Repetitions(10)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_Fwrite_BmpBytes)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Repetitions(10)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_Save_Bmp)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Repetitions(10)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_Fwrite_RawBytes)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Repetitions(10)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_Save_Raw)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Repetitions(10)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_Fwrite_JpegBytes)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Repetitions(10)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_Save_Jpeg)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Repetitions(10)
+    ->ReportAggregatesOnly(true);
 
 int main(int argc, char** argv) {
     // The simulated camera, at full speed, with its parameter teams kept aside.
     ::setenv("CORVALIS_CAMERA", "simulator", 0);
     ::setenv("CORVALIS_SIM_TIMESCALE", "0", 0);
-    const fs::path registry = fs::temp_directory_path() / ("corvalis-bench-save-" + std::to_string(::getpid()) + ".ini");
+    const fs::path registry =
+        fs::temp_directory_path() / ("corvalis-bench-save-" + std::to_string(::getpid()) + ".ini");
     ::setenv("CORVALIS_REGISTRY", registry.c_str(), 0);
     cv::setNumThreads(1);
     benchmark::Initialize(&argc, argv);

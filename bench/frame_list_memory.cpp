@@ -32,7 +32,8 @@ int main() {
     namespace fs = std::filesystem;
     ::setenv("CORVALIS_CAMERA", "simulator", 0);
     ::setenv("CORVALIS_SIM_TIMESCALE", "0", 0);
-    const fs::path registry = fs::temp_directory_path() / ("corvalis-list-memory-" + std::to_string(::getpid()) + ".ini");
+    const fs::path registry =
+        fs::temp_directory_path() / ("corvalis-list-memory-" + std::to_string(::getpid()) + ".ini");
     ::setenv("CORVALIS_REGISTRY", registry.c_str(), 0);
     if (OstraIICameraInit(0, nullptr, nullptr) != 1 || OstraIICameraSetDataWide(1) != 1) {
         std::fprintf(stderr, "No simulated camera.\n");
@@ -71,8 +72,8 @@ int main() {
     const double rawMiB = 50.0 * static_cast<double>(frameBytes) / (1024.0 * 1024.0);
     const double grownMiB = static_cast<double>(after - before) / 1024.0;
     std::printf("raw data of 50 frames: %.1f MiB (%zu bytes a frame)\n", rawMiB, frameBytes);
-    std::printf("resident growth:       %.1f MiB (%.1f MiB before, %.1f MiB after)\n", grownMiB, before / 1024.0,
-                after / 1024.0);
+    std::printf("resident growth:       %.1f MiB (%.1f MiB before, %.1f MiB after)\n", grownMiB,
+                before / 1024.0, after / 1024.0);
     std::printf("overhead:              %.2f %%\n", (grownMiB / rawMiB - 1.0) * 100.0);
     Mes_ClearBuffList(&record);
     OstraIICameraUnInit();

@@ -22,15 +22,20 @@ FrameList& frameList() {
 
 }  // namespace
 
-void resetFrameList() { releaseFrameList(); }
+void resetFrameList() {
+    releaseFrameList();
+}
 
 void releaseFrameList() {
     FrameList& list = frameList();
-    for (int i = list.count - 1; i >= 0; --i) list.frames[static_cast<std::size_t>(i)] = BufferedFrame{};
+    for (int i = list.count - 1; i >= 0; --i)
+        list.frames[static_cast<std::size_t>(i)] = BufferedFrame{};
     list.count = 0;
 }
 
-int frameCount() { return frameList().count; }
+int frameCount() {
+    return frameList().count;
+}
 
 const BufferedFrame* bufferedFrame(int frameNumber) {
     FrameList& list = frameList();
@@ -41,13 +46,15 @@ const BufferedFrame* bufferedFrame(int frameNumber) {
 void thumbnailSize(int width, int height, int& thumbWidth, int& thumbHeight) {
     // The scale is rounded to a float, the products are not: 3032 wide gives 199, not
     // the 200 a float product would round to.
-    float scale = height < width ? 200.0f / static_cast<float>(width) : 150.0f / static_cast<float>(height);
+    float scale =
+        height < width ? 200.0f / static_cast<float>(width) : 150.0f / static_cast<float>(height);
     if (scale > 1.0f) scale = 1.0f;
     thumbWidth = static_cast<int>(static_cast<double>(width) * scale);
     thumbHeight = static_cast<int>(static_cast<double>(height) * scale);
 }
 
-void integrateSamples(std::uint8_t* current, const std::uint8_t* previous, std::size_t bytes, bool wide) {
+void integrateSamples(std::uint8_t* current, const std::uint8_t* previous, std::size_t bytes,
+                      bool wide) {
     if (!wide) {
         for (std::size_t i = 0; i < bytes; ++i) {
             const unsigned sum = unsigned{current[i]} + previous[i];
@@ -67,12 +74,15 @@ void integrateSamples(std::uint8_t* current, const std::uint8_t* previous, std::
 int snapToFrameList(CameraRecord& record, std::uint8_t* rawFrame, int integrate) {
     FrameList& list = frameList();
     if (list.count >= kFrameListCapacity) {
-        std::fprintf(stderr, "Frame list full (%d frames): clear it before capturing more.\n", kFrameListCapacity);
+        std::fprintf(stderr, "Frame list full (%d frames): clear it before capturing more.\n",
+                     kFrameListCapacity);
         return 0;
     }
     if (!cropFitsPicture(record)) {
-        std::fprintf(stderr, "Frame not buffered: the crop rectangle does not lie inside the %d x %d picture.\n",
-                     record.image_width, record.image_height);
+        std::fprintf(
+            stderr,
+            "Frame not buffered: the crop rectangle does not lie inside the %d x %d picture.\n",
+            record.image_width, record.image_height);
         return 0;
     }
     const std::size_t frameBytes = rawFrameBytes(record);
@@ -103,7 +113,8 @@ int snapToFrameList(CameraRecord& record, std::uint8_t* rawFrame, int integrate)
     try {
         ByteBuffer decoded;
         if (!decodeFrame(record, rawFrame, true, decoded)) {
-            std::fprintf(stderr, "Frame %d buffered without a thumbnail: the decoder refused it.\n", list.count);
+            std::fprintf(stderr, "Frame %d buffered without a thumbnail: the decoder refused it.\n",
+                         list.count);
             return 0;
         }
         ByteBuffer crop = cropLevelled8(record, decoded, Rows::TopFirst);

@@ -48,6 +48,7 @@ void thumbnailSize(int width, int height, int& thumbWidth, int& thumbHeight);
 // Adds `previous` onto `current` sample by sample with saturation: 16-bit samples as
 // the camera packs them (high byte first, 12 significant bits) up to 4095, bytes up
 // to 255.
-void integrateSamples(std::uint8_t* current, const std::uint8_t* previous, std::size_t bytes, bool wide);
+void integrateSamples(std::uint8_t* current, const std::uint8_t* previous, std::size_t bytes,
+                      bool wide);
 
 }  // namespace vantelo

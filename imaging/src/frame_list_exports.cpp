@@ -18,7 +18,8 @@ int reportFailure(const char* function, const std::exception& e) {
 
 }  // namespace
 
-extern "C" VANTELO_API int Mes_SnapToBuffList(CameraRecord* record, void* raw_frame, int integrate) {
+extern "C" VANTELO_API int Mes_SnapToBuffList(CameraRecord* record, void* raw_frame,
+                                              int integrate) {
     if (record == nullptr || raw_frame == nullptr) return 0;
     try {
         return vantelo::snapToFrameList(*record, static_cast<std::uint8_t*>(raw_frame), integrate);
@@ -36,8 +37,9 @@ extern "C" VANTELO_API int Mes_ClearBuffList(CameraRecord* /*record*/) {
     return 1;
 }
 
-extern "C" VANTELO_API QImage* Mes_ShowBuffList(CameraRecord* /*record*/, int frame_number, int /*max_width*/,
-                                                int /*max_height*/, QPainter* dc) {
+extern "C" VANTELO_API QImage* Mes_ShowBuffList(CameraRecord* /*record*/, int frame_number,
+                                                int /*max_width*/, int /*max_height*/,
+                                                QPainter* dc) {
     try {
         const vantelo::BufferedFrame* frame = vantelo::bufferedFrame(frame_number);
         if (frame == nullptr || frame->thumbnail == nullptr) return nullptr;
@@ -47,14 +49,16 @@ extern "C" VANTELO_API QImage* Mes_ShowBuffList(CameraRecord* /*record*/, int fr
     }
 }
 
-extern "C" VANTELO_API int Mes_DisplayBuffList(CameraRecord* record, int frame_number, QPainter* dc, RECT* rect) {
+extern "C" VANTELO_API int Mes_DisplayBuffList(CameraRecord* record, int frame_number, QPainter* dc,
+                                               RECT* rect) {
     if (record == nullptr || dc == nullptr || rect == nullptr) return 0;
     try {
         const vantelo::BufferedFrame* frame = vantelo::bufferedFrame(frame_number);
         if (frame == nullptr || !vantelo::cropFitsPicture(*record)) return 0;
         vantelo::ByteBuffer decoded;
         if (!vantelo::decodeStoredFrame(*record, frame->raw, true, decoded)) return 0;
-        vantelo::ByteBuffer crop = vantelo::cropLevelled8(*record, decoded, vantelo::Rows::TopFirst);
+        vantelo::ByteBuffer crop =
+            vantelo::cropLevelled8(*record, decoded, vantelo::Rows::TopFirst);
         decoded = vantelo::ByteBuffer{};
         CDib picture;
         if (picture.SetFromPixels(crop.data(), record->crop_right - record->crop_left,
@@ -72,7 +76,8 @@ extern "C" VANTELO_API int Mes_DisplayBuffList(CameraRecord* record, int frame_n
     }
 }
 
-extern "C" VANTELO_API int Mes_SaveBuffList(CameraRecord* record, const char* path, int frame_number) {
+extern "C" VANTELO_API int Mes_SaveBuffList(CameraRecord* record, const char* path,
+                                            int frame_number) {
     if (record == nullptr || path == nullptr) return 0;
     try {
         const vantelo::BufferedFrame* frame = vantelo::bufferedFrame(frame_number);

@@ -1,10 +1,10 @@
 #include "frame_picture.h"
 
+#include <sys/mman.h>
+#include <unistd.h>
 #include <algorithm>
 #include <cstring>
 #include <new>
-#include <sys/mman.h>
-#include <unistd.h>
 
 #include "histogram_levels.h"
 #include "nimbus.h"
@@ -20,7 +20,8 @@ constexpr int kSecondFamily = 31;
 constexpr int kMaxSide = 16384;
 
 std::size_t pictureArea(const CameraRecord& record) {
-    return static_cast<std::size_t>(record.image_width) * static_cast<std::size_t>(record.image_height);
+    return static_cast<std::size_t>(record.image_width) *
+           static_cast<std::size_t>(record.image_height);
 }
 
 // The first family's picture size in its current mode, or the record's without a camera.
@@ -29,9 +30,11 @@ std::size_t firstFamilyArea(const CameraRecord& record, bool& wide) {
     int height = 0;
     int cameraWide = 0;
     wide = false;
-    if (OstraIICameraGetImageSize(&width, &height) != 1 || width <= 0 || height <= 0) return pictureArea(record);
+    if (OstraIICameraGetImageSize(&width, &height) != 1 || width <= 0 || height <= 0)
+        return pictureArea(record);
     if (OstraIICameraGetDataWide(&cameraWide) == 1) wide = cameraWide != 0;
-    return std::max(pictureArea(record), static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+    return std::max(pictureArea(record),
+                    static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
 }
 
 bool nimbusHeaderMatches(const CameraRecord& record, const std::uint8_t* raw) {
@@ -42,8 +45,12 @@ bool nimbusHeaderMatches(const CameraRecord& record, const std::uint8_t* raw) {
            header.height == static_cast<std::uint32_t>(record.image_height);
 }
 
-int cropWidth(const CameraRecord& record) { return record.crop_right - record.crop_left; }
-int cropHeight(const CameraRecord& record) { return record.crop_bottom - record.crop_top; }
+int cropWidth(const CameraRecord& record) {
+    return record.crop_right - record.crop_left;
+}
+int cropHeight(const CameraRecord& record) {
+    return record.crop_bottom - record.crop_top;
+}
 
 }  // namespace
 
@@ -63,14 +70,17 @@ ByteBuffer ByteBuffer::allocate(std::size_t size) {
     return buffer;
 }
 
-std::size_t rawDataOffset(int cameraType) { return cameraType == kSecondFamily ? NIMBUS_HEADER_BYTES : 0; }
+std::size_t rawDataOffset(int cameraType) {
+    return cameraType == kSecondFamily ? NIMBUS_HEADER_BYTES : 0;
+}
 
 bool cropFitsPicture(const CameraRecord& record) {
     const int width = record.image_width;
     const int height = record.image_height;
-    return width > 0 && height > 0 && width <= kMaxSide && height <= kMaxSide && record.crop_left >= 0 &&
-           record.crop_top >= 0 && record.crop_left < record.crop_right && record.crop_top < record.crop_bottom &&
-           record.crop_right <= width && record.crop_bottom <= height;
+    return width > 0 && height > 0 && width <= kMaxSide && height <= kMaxSide &&
+           record.crop_left >= 0 && record.crop_top >= 0 && record.crop_left < record.crop_right &&
+           record.crop_top < record.crop_bottom && record.crop_right <= width &&
+           record.crop_bottom <= height;
 }
 
 std::size_t rawFrameBytes(const CameraRecord& record) {
@@ -103,7 +113,8 @@ bool decodeFrame(const CameraRecord& record, std::uint8_t* raw, bool to8, ByteBu
         bool cameraWide = false;
         const std::size_t area = firstFamilyArea(record, cameraWide);
         decoded = ByteBuffer::allocate(area * pixelBytes);
-        ok = OstraIICameraDecode(raw, decoded.data(), record.image_width, record.image_height, to8 ? 1 : 0) == 1;
+        ok = OstraIICameraDecode(raw, decoded.data(), record.image_width, record.image_height,
+                                 to8 ? 1 : 0) == 1;
         if (ok) {
             int width = 0;
             int height = 0;
@@ -127,7 +138,8 @@ bool decodeFrame(const CameraRecord& record, std::uint8_t* raw, bool to8, ByteBu
     return true;
 }
 
-bool decodeStoredFrame(const CameraRecord& record, const ByteBuffer& stored, bool to8, ByteBuffer& decoded) {
+bool decodeStoredFrame(const CameraRecord& record, const ByteBuffer& stored, bool to8,
+                       ByteBuffer& decoded) {
     const std::size_t size = std::max(stored.size, rawFrameBytes(record));
     ByteBuffer raw = ByteBuffer::allocate(size);
     std::memcpy(raw.data(), stored.data(), stored.size);
@@ -139,7 +151,8 @@ namespace {
 
 // Copies the crop rectangle out of the bottom-up picture in one pass; row y of the
 // upright picture is stored row H - 1 - y.
-ByteBuffer copyCrop(const CameraRecord& record, const ByteBuffer& decoded, std::size_t pixelBytes, Rows rows) {
+ByteBuffer copyCrop(const CameraRecord& record, const ByteBuffer& decoded, std::size_t pixelBytes,
+                    Rows rows) {
     const std::uint8_t* picture = decoded.data() + rawDataOffset(record.camera_type);
     const std::size_t width = static_cast<std::size_t>(record.image_width);
     const std::size_t rowBytes = static_cast<std::size_t>(cropWidth(record)) * pixelBytes;
@@ -148,8 +161,10 @@ ByteBuffer copyCrop(const CameraRecord& record, const ByteBuffer& decoded, std::
     for (int i = 0; i < height; ++i) {
         const int y = record.crop_top + (rows == Rows::TopFirst ? i : height - 1 - i);
         const std::size_t stored = static_cast<std::size_t>(record.image_height - 1 - y);
-        std::memcpy(crop.data() + rowBytes * static_cast<std::size_t>(i),
-                    picture + (stored * width + static_cast<std::size_t>(record.crop_left)) * pixelBytes, rowBytes);
+        std::memcpy(
+            crop.data() + rowBytes * static_cast<std::size_t>(i),
+            picture + (stored * width + static_cast<std::size_t>(record.crop_left)) * pixelBytes,
+            rowBytes);
     }
     return crop;
 }

@@ -49,7 +49,8 @@ bool decodeFrame(const CameraRecord& record, std::uint8_t* raw, bool to8, ByteBu
 // Decodes a copy of a stored frame, so that the stored bytes stay as captured. The copy
 // is padded with zeros to the whole frame of the camera's current mode, which is what
 // the first family's decoder reads.
-bool decodeStoredFrame(const CameraRecord& record, const ByteBuffer& stored, bool to8, ByteBuffer& decoded);
+bool decodeStoredFrame(const CameraRecord& record, const ByteBuffer& stored, bool to8,
+                       ByteBuffer& decoded);
 
 // Row order of a cut-out picture.
 enum class Rows { TopFirst, BottomFirst };

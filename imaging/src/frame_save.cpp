@@ -41,8 +41,8 @@ bool writeWholeFile(const std::string& path, const std::uint8_t* data, std::size
 }
 
 bool wholePictureCropped(const CameraRecord& record) {
-    return record.crop_left == 0 && record.crop_top == 0 && record.crop_right == record.image_width &&
-           record.crop_bottom == record.image_height;
+    return record.crop_left == 0 && record.crop_top == 0 &&
+           record.crop_right == record.image_width && record.crop_bottom == record.image_height;
 }
 
 // The raw file holds the camera's bytes unchanged: the whole frame when the crop is the
@@ -50,7 +50,8 @@ bool wholePictureCropped(const CameraRecord& record) {
 int saveRaw(const CameraRecord& record, const BufferedFrame& frame, const std::string& basePath) {
     const std::size_t sampleBytes = record.data_width_16 ? 2 : 1;
     std::size_t bytes = static_cast<std::size_t>(record.crop_right - record.crop_left) *
-                        static_cast<std::size_t>(record.crop_bottom - record.crop_top) * sampleBytes;
+                        static_cast<std::size_t>(record.crop_bottom - record.crop_top) *
+                        sampleBytes;
     if (wholePictureCropped(record)) {
         bytes = rawDataOffset(record.camera_type) + rawSampleBytes(record, frame.raw.size);
     }
@@ -58,7 +59,8 @@ int saveRaw(const CameraRecord& record, const BufferedFrame& frame, const std::s
     return writeWholeFile(basePath + ".raw", frame.raw.data(), bytes) ? 1 : 0;
 }
 
-bool decodeForSaving(const CameraRecord& record, const BufferedFrame& frame, bool to8, ByteBuffer& decoded) {
+bool decodeForSaving(const CameraRecord& record, const BufferedFrame& frame, bool to8,
+                     ByteBuffer& decoded) {
     if (decodeStoredFrame(record, frame.raw, to8, decoded)) return true;
     std::fprintf(stderr, "Frame not saved: the decoder refused it.\n");
     return false;
@@ -73,7 +75,8 @@ int saveTiff(const CameraRecord& record, const BufferedFrame& frame, const std::
     ByteBuffer decoded;
     const bool wide = record.data_width_16 != 0;
     if (!decodeForSaving(record, frame, false, decoded)) return 0;
-    ByteBuffer crop = wide ? cropLevelled16(record, decoded) : cropLevelled8(record, decoded, Rows::TopFirst);
+    ByteBuffer crop =
+        wide ? cropLevelled16(record, decoded) : cropLevelled8(record, decoded, Rows::TopFirst);
     decoded = ByteBuffer{};
     const int width = record.crop_right - record.crop_left;
     const int height = record.crop_bottom - record.crop_top;
@@ -83,21 +86,26 @@ int saveTiff(const CameraRecord& record, const BufferedFrame& frame, const std::
     } else {
         swapRedBlue(crop.data(), pixels);
     }
-    return corvalis::appendTiffRgb(basePath + ".tif", crop.data(), width, height, wide ? 16 : 8) ? 1 : 0;
+    return corvalis::appendTiffRgb(basePath + ".tif", crop.data(), width, height, wide ? 16 : 8)
+               ? 1
+               : 0;
 }
 
 // Copies the logo into the picture's bottom-right corner when the logo loads and fits.
 void stampLogo(cv::Mat& picture) {
     std::error_code error;
-    if (!std::filesystem::is_regular_file(kLogoPath, error)) return;  // no logo: nothing to stamp, nothing to warn
-    const cv::Mat logo = cv::imread(kLogoPath, picture.channels() == 1 ? cv::IMREAD_GRAYSCALE : cv::IMREAD_COLOR);
+    if (!std::filesystem::is_regular_file(kLogoPath, error))
+        return;  // no logo: nothing to stamp, nothing to warn
+    const cv::Mat logo =
+        cv::imread(kLogoPath, picture.channels() == 1 ? cv::IMREAD_GRAYSCALE : cv::IMREAD_COLOR);
     if (logo.empty()) return;
     if (logo.cols > picture.cols || logo.rows > picture.rows) {
-        std::fprintf(stderr, "Logo %s (%d x %d) is larger than the picture; saved without it.\n", kLogoPath,
-                     logo.cols, logo.rows);
+        std::fprintf(stderr, "Logo %s (%d x %d) is larger than the picture; saved without it.\n",
+                     kLogoPath, logo.cols, logo.rows);
         return;
     }
-    logo.copyTo(picture(cv::Rect(picture.cols - logo.cols, picture.rows - logo.rows, logo.cols, logo.rows)));
+    logo.copyTo(picture(
+        cv::Rect(picture.cols - logo.cols, picture.rows - logo.rows, logo.cols, logo.rows)));
 }
 
 // The JPEG is made from the bitmap just written, which is removed whatever happens.
@@ -132,7 +140,8 @@ int bitmapCropWidth(const CameraRecord& record) {
     return record.crop_left + rounded <= record.image_width ? rounded : width & ~3;
 }
 
-int saveBitmap(CameraRecord& record, const BufferedFrame& frame, const std::string& basePath, bool jpeg) {
+int saveBitmap(CameraRecord& record, const BufferedFrame& frame, const std::string& basePath,
+               bool jpeg) {
     const int width = bitmapCropWidth(record);
     const int height = record.crop_bottom - record.crop_top;
     if (width <= 0) {
@@ -158,19 +167,21 @@ int saveBitmap(CameraRecord& record, const BufferedFrame& frame, const std::stri
 
 int saveFrame(CameraRecord& record, const BufferedFrame& frame, const std::string& basePath) {
     if (!cropFitsPicture(record)) {
-        std::fprintf(stderr, "Frame not saved: the crop rectangle does not lie inside the %d x %d picture.\n",
-                     record.image_width, record.image_height);
+        std::fprintf(
+            stderr,
+            "Frame not saved: the crop rectangle does not lie inside the %d x %d picture.\n",
+            record.image_width, record.image_height);
         return 0;
     }
     switch (record.save_format) {
-    case kSaveRaw:
-        return saveRaw(record, frame, basePath);
-    case kSaveTiff:
-        return saveTiff(record, frame, basePath);
-    case kSaveJpeg:
-        return saveBitmap(record, frame, basePath, true);
-    default:
-        return saveBitmap(record, frame, basePath, false);
+        case kSaveRaw:
+            return saveRaw(record, frame, basePath);
+        case kSaveTiff:
+            return saveTiff(record, frame, basePath);
+        case kSaveJpeg:
+            return saveBitmap(record, frame, basePath, true);
+        default:
+            return saveBitmap(record, frame, basePath, false);
     }
 }
 

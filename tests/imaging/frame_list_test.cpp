@@ -16,7 +16,7 @@ using namespace frame_list_test;
 constexpr int kNoDecoder = 0;  // a camera type the library does not decode: black pictures
 
 class FrameList : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         Mes_ClearBuffList(nullptr);
         Mes_AutoLevels(0);
@@ -134,7 +134,8 @@ TEST_F(FrameList, ThumbnailsScaleByA32BitFloatAndNeverUp) {
     struct Case {
         int cropWidth, cropHeight, thumbWidth, thumbHeight;
     };
-    const Case cases[] = {{1360, 1024, 200, 150}, {3032, 2016, 199, 132}, {1280, 1024, 200, 160}, {100, 80, 100, 80}};
+    const Case cases[] = {
+        {1360, 1024, 200, 150}, {3032, 2016, 199, 132}, {1280, 1024, 200, 160}, {100, 80, 100, 80}};
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.cropWidth) + " x " + std::to_string(c.cropHeight));
         CameraRecord record = makeRecord(kNoDecoder, 3032, 2018, false);
@@ -240,9 +241,11 @@ TEST_F(FrameList, ASecondFamilyThumbnailIsTheDecodedPictureThatFollowsItsHeader)
     for (int y = 0; y < 80; ++y) {
         for (int x = 0; x < 100; ++x) {
             const std::size_t at =
-                NIMBUS_HEADER_BYTES + (static_cast<std::size_t>(kHeight - 1 - (20 + y)) * kWidth + 10 + x) * 3;
+                NIMBUS_HEADER_BYTES +
+                (static_cast<std::size_t>(kHeight - 1 - (20 + y)) * kWidth + 10 + x) * 3;
             const QRgb pixel = image->pixel(x, y);
-            mismatches += qBlue(pixel) != decoded[at] || qGreen(pixel) != decoded[at + 1] || qRed(pixel) != decoded[at + 2];
+            mismatches += qBlue(pixel) != decoded[at] || qGreen(pixel) != decoded[at + 1] ||
+                          qRed(pixel) != decoded[at + 2];
         }
     }
     EXPECT_EQ(mismatches, 0);

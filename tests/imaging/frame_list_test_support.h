@@ -60,11 +60,11 @@ inline std::vector<std::uint8_t> readFile(const fs::path& path) {
 
 // A fresh directory that is the working directory for the test's lifetime.
 class ScratchDirectory {
-public:
+  public:
     ScratchDirectory() {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        path_ = fs::temp_directory_path() /
-                ("corvalis-framelist-" + std::string(info->name()) + "-" + std::to_string(::getpid()));
+        path_ = fs::temp_directory_path() / ("corvalis-framelist-" + std::string(info->name()) +
+                                             "-" + std::to_string(::getpid()));
         fs::remove_all(path_);
         fs::create_directories(path_);
         previous_ = fs::current_path();
@@ -78,7 +78,7 @@ public:
     std::string operator/(const std::string& name) const { return (path_ / name).string(); }
     const fs::path& path() const { return path_; }
 
-private:
+  private:
     fs::path path_;
     fs::path previous_;
 };
@@ -112,12 +112,13 @@ std::vector<Sample> expectedCrop(const CameraRecord& record, std::vector<std::ui
     const int height = record.image_height;
     const bool to8 = sizeof(Sample) == 1;
     std::vector<Sample> decoded(static_cast<std::size_t>(width) * height * 3);
-    EXPECT_EQ(OstraIICameraDecode(raw.data(), reinterpret_cast<unsigned char*>(decoded.data()), width, height,
-                                  to8 ? 1 : 0),
+    EXPECT_EQ(OstraIICameraDecode(raw.data(), reinterpret_cast<unsigned char*>(decoded.data()),
+                                  width, height, to8 ? 1 : 0),
               1);
     std::vector<Sample> crop;
     for (int y = record.crop_top; y < record.crop_bottom; ++y) {
-        const std::size_t row = static_cast<std::size_t>(height - 1 - y) * width;  // decode is bottom-up
+        const std::size_t row =
+            static_cast<std::size_t>(height - 1 - y) * width;  // decode is bottom-up
         for (int x = record.crop_left; x < record.crop_right; ++x) {
             for (int c = 0; c < 3; ++c) crop.push_back(decoded[(row + x) * 3 + c]);
         }

@@ -1,6 +1,7 @@
 // Saving buffered frames: TIFF pages of 8 and 16 bits appended to one file, bitmaps
-// whose crop width is brought to a multiple of four (in the record too), JPEG with and without the logo, and targets that cannot be written. Every picture is
-// read back with OpenCV and compared with the driver's decode of the same frame.
+// whose crop width is brought to a multiple of four (in the record too), JPEG with and without the
+// logo, and targets that cannot be written. Every picture is read back with OpenCV and compared
+// with the driver's decode of the same frame.
 #include <opencv2/core.hpp>
 #include <opencv2/imgcodecs.hpp>
 
@@ -12,10 +13,12 @@ namespace {
 
 using namespace frame_list_test;
 
-bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+bool has(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
 
 class FrameSave : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         Mes_ClearBuffList(nullptr);
         Mes_AutoLevels(0);
@@ -43,7 +46,8 @@ protected:
 
     // A picture as OpenCV reads it back against the expected blue-green-red samples.
     template <typename Sample>
-    static int mismatches(const cv::Mat& picture, const std::vector<Sample>& expected, int width, int height) {
+    static int mismatches(const cv::Mat& picture, const std::vector<Sample>& expected, int width,
+                          int height) {
         EXPECT_EQ(picture.cols, width);
         EXPECT_EQ(picture.rows, height);
         EXPECT_EQ(picture.channels(), 3);
@@ -51,7 +55,8 @@ protected:
         int count = 0;
         for (int y = 0; y < height; ++y) {
             const auto* row = picture.ptr<Sample>(y);
-            for (int i = 0; i < width * 3; ++i) count += row[i] != expected[static_cast<std::size_t>(y) * width * 3 + i];
+            for (int i = 0; i < width * 3; ++i)
+                count += row[i] != expected[static_cast<std::size_t>(y) * width * 3 + i];
         }
         return count;
     }
@@ -126,18 +131,22 @@ TEST_F(FrameSave, BitmapCropWidthBecomesAMultipleOfFourInTheRecordToo) {
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.left) + " + " + std::to_string(c.width));
         setCrop(record, c.left, 10, c.left + c.width, 50);
-        const std::string base = directory_ / ("bitmap" + std::to_string(c.width) + "_" + std::to_string(c.left));
+        const std::string base =
+            directory_ / ("bitmap" + std::to_string(c.width) + "_" + std::to_string(c.left));
         ASSERT_EQ(Mes_SaveBuffList(&record, base.c_str(), 1), 1);
         EXPECT_EQ(record.crop_right, c.left + c.savedWidth);
-        EXPECT_EQ(fs::file_size(base + ".bmp"), 54u + static_cast<std::uintmax_t>(c.savedWidth) * 40u * 3u);
+        EXPECT_EQ(fs::file_size(base + ".bmp"),
+                  54u + static_cast<std::uintmax_t>(c.savedWidth) * 40u * 3u);
         auto expected = expectedCrop<std::uint8_t>(record, raw);
         for (auto& b : expected) b = static_cast<std::uint8_t>(levelled(b, 40, 180));
-        EXPECT_EQ(mismatches(cv::imread(base + ".bmp", cv::IMREAD_UNCHANGED), expected, c.savedWidth, 40), 0);
+        EXPECT_EQ(
+            mismatches(cv::imread(base + ".bmp", cv::IMREAD_UNCHANGED), expected, c.savedWidth, 40),
+            0);
     }
 }
 
 class FrameSaveJpeg : public FrameSave {
-protected:
+  protected:
     // A smooth frame, so that the JPEG's losses stay small.
     std::vector<std::uint8_t> snapSmooth(CameraRecord& record) {
         std::vector<std::uint8_t> raw(static_cast<std::size_t>(rawBytes(record)));
@@ -150,8 +159,8 @@ protected:
     }
 
     // Mean absolute difference over a region of the picture read back.
-    static double meanDifference(const cv::Mat& picture, const std::vector<std::uint8_t>& expected, int width,
-                                 cv::Rect region) {
+    static double meanDifference(const cv::Mat& picture, const std::vector<std::uint8_t>& expected,
+                                 int width, cv::Rect region) {
         double sum = 0;
         for (int y = region.y; y < region.y + region.height; ++y) {
             for (int x = region.x; x < region.x + region.width; ++x) {
@@ -188,14 +197,16 @@ TEST_F(FrameSaveJpeg, TheLogoIsStampedIntoTheBottomRightCornerWhenItFits) {
     setCrop(record, 0, 0, 200, 100);
     record.save_format = 1;
     const auto raw = snapSmooth(record);
-    ASSERT_TRUE(cv::imwrite(directory_ / "addlogo.jpg", cv::Mat(24, 40, CV_8UC3, cv::Scalar(0, 0, 255))));
+    ASSERT_TRUE(
+        cv::imwrite(directory_ / "addlogo.jpg", cv::Mat(24, 40, CV_8UC3, cv::Scalar(0, 0, 255))));
     const std::string base = directory_ / "stamped";
     ASSERT_EQ(Mes_SaveBuffList(&record, base.c_str(), 1), 1);
     EXPECT_FALSE(fs::exists(base + "__.bmp"));
     const cv::Mat picture = cv::imread(base + ".jpg", cv::IMREAD_COLOR);
     ASSERT_EQ(picture.cols, 200);
     ASSERT_EQ(picture.rows, 100);
-    const cv::Scalar logo = cv::mean(picture(cv::Rect(164, 80, 32, 16)));  // inside the 40 x 24 corner
+    const cv::Scalar logo =
+        cv::mean(picture(cv::Rect(164, 80, 32, 16)));  // inside the 40 x 24 corner
     EXPECT_LT(logo[0], 30);
     EXPECT_LT(logo[1], 30);
     EXPECT_GT(logo[2], 225);
@@ -203,7 +214,8 @@ TEST_F(FrameSaveJpeg, TheLogoIsStampedIntoTheBottomRightCornerWhenItFits) {
     EXPECT_LT(meanDifference(picture, expected, 200, cv::Rect(0, 0, 150, 70)), 3.0);
 
     // A logo larger than the picture is left out.
-    ASSERT_TRUE(cv::imwrite(directory_ / "addlogo.jpg", cv::Mat(120, 40, CV_8UC3, cv::Scalar(0, 0, 255))));
+    ASSERT_TRUE(
+        cv::imwrite(directory_ / "addlogo.jpg", cv::Mat(120, 40, CV_8UC3, cv::Scalar(0, 0, 255))));
     const std::string unstamped = directory_ / "unstamped";
     ASSERT_EQ(Mes_SaveBuffList(&record, unstamped.c_str(), 1), 1);
     EXPECT_LT(meanDifference(cv::imread(unstamped + ".jpg", cv::IMREAD_COLOR), expected, 200,
