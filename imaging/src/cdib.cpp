@@ -218,6 +218,10 @@ int CDib::LoadBmpFile(const char* path) {
         const std::uint64_t pixelsAt =
             pixelOffset != 0 ? pixelOffset : tableAt + 4 * std::uint64_t(colours);
         if (pixelsAt < tableAt) return 0;  // rows inside the headers
+        // Sizes are checked against the file before anything is allocated for them.
+        if (tableAt + 4 * std::uint64_t(colours) > file.length() ||
+            pixelsAt + image > file.length())
+            return 0;
 
         std::vector<std::uint8_t> block(
             kInfoHeaderBytes + 4 * static_cast<std::size_t>(colours) + image, 0);

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "../driver/allocation_control.h"
 #include "cdib.h"
 #include "display_picture.h"
 #include "histogram_levels.h"
@@ -130,6 +131,24 @@ TEST_F(ShowBuffer, ANewCropSizeReplacesThePictureWhichIsPainted) {
     for (int y = 0; y < 2; ++y)
         for (int x = 0; x < 4; ++x)
             EXPECT_EQ(canvas.pixel(x, y), x < 2 ? qRgb(0, 0, 255) : qRgb(255, 0, 0));
+}
+
+TEST_F(ShowBuffer, WithoutMemoryForANewPictureTheOldOneStays) {
+    vantelo::resetDisplayPicture(2, 1);
+    const auto before = vantelo::displayPicture()->Block();
+    CameraRecord r = record(1000, 1000, 0, 0, 1000, 1000);  // a 3 MB picture
+    std::vector<unsigned char> pixels(1000 * 1000 * 3, 128);
+    Mes_SetLevelsValues(0, 127);
+    allocation_control::refuseLarge(true);
+    const int result = Mes_CopyToShowBuffer(&r, pixels.data());
+    CDib dib;
+    const int made = dib.SetFromPixels(pixels.data(), 1000, 1000);
+    allocation_control::refuseLarge(false);
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(made, 0);
+    EXPECT_TRUE(dib.IsEmpty());
+    EXPECT_EQ(vantelo::displayPicture()->Block(), before);
+    EXPECT_EQ(pixels[0], 255);  // the frame still got its levels
 }
 
 }  // namespace
