@@ -1,6 +1,6 @@
 // The captured-frame list: integration in both data widths, the first frame after a
 // clear, the 50-frame limit, frame numbers outside the list, thumbnail sizes and
-// pixels, and the raw frames of both camera families kept whole.
+// pixels, the full-size display, and the raw frames of both camera families kept whole.
 #include <QImage>
 #include <QPainter>
 #include <cstring>
@@ -175,6 +175,21 @@ TEST_F(FrameList, AThumbnailShowsTheUprightLevelledCropOfTheDecodedFrame) {
         }
     }
     EXPECT_EQ(mismatches, 0);
+
+    // The full-size display draws the same picture (here at its own size).
+    QImage canvas(100, 80, QImage::Format_RGB32);
+    canvas.fill(Qt::magenta);
+    {
+        QPainter painter(&canvas);
+        RECT rect{0, 0, 100, 80};
+        ASSERT_EQ(Mes_DisplayBuffList(&record, 1, &painter, &rect), 1);
+    }
+    int differing = 0;
+    for (int y = 0; y < 80; ++y) {
+        for (int x = 0; x < 100; ++x)
+            differing += (canvas.pixel(x, y) & 0xFFFFFF) != (image->pixel(x, y) & 0xFFFFFF);
+    }
+    EXPECT_EQ(differing, 0);
 }
 
 TEST_F(FrameList, AFirstFamilyFrameIsKeptAndIntegratedWholeInTheHalfWidthMode) {
