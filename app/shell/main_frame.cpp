@@ -346,9 +346,9 @@ long CMainFrame::openCamera() {
 
 void CMainFrame::closeCamera() {
     CameraRecord& r = context_.record;
-    // Every image window's preview stops, not only the active one's: a window opened
-    // while the camera ran may have become active, and no preview thread may outlive
-    // the camera.
+    // Every image window's preview stops, the active one's first and then the others':
+    // a window opened while the camera ran may have become active, and no preview
+    // thread may outlive the camera. Stopping a stopped preview does nothing.
     if (CChildFrame* child = activeChild()) sendMessage(child, msg::CloseCamera);
     if (mdiArea_ != nullptr) {
         for (QMdiSubWindow* window : mdiArea_->subWindowList()) {
@@ -467,6 +467,12 @@ bool CMainFrame::functionKey(int keyNumber) {
 }
 
 bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
+    // The camera library holds the image window's handle while the camera is open, so
+    // no image window closes before the camera does.
+    if (event->type() == QEvent::Close && context_.record.state != 4 && qobject_cast<CChildFrame*>(watched)) {
+        event->ignore();
+        return true;
+    }
     if (event->type() == QEvent::KeyPress) {
         auto* widget = qobject_cast<QWidget*>(watched);
         auto* key = static_cast<QKeyEvent*>(event);
