@@ -23,9 +23,12 @@ class CDib {
     // A 24-bit picture from packed top-down rows of width x 3 bytes. A null `pixels`
     // does nothing. 1 done, 0 refused.
     int SetFromPixels(const unsigned char* pixels, int width, int height);
-    // Reads a BMP file; 1 done, 0 refused (the picture stays as it was).
+    // Reads a BMP file holding an uncompressed bottom-up picture of 1, 4, 8, 24 or 32
+    // bits; 1 done, 0 refused (the picture stays as it was). Every size in the file is
+    // checked against the file's length before it is used.
     int LoadBmpFile(const char* path);
-    // Nearest-neighbour resampling to a new size. 0 for a zero size.
+    // Nearest-neighbour resampling to a new 24-bit picture (indexed pixels through
+    // their colour table); the same size leaves the picture as it is. 0 for a zero size.
     int Resample(int width, int height);
     // Draws the picture stretched into `rect`.
     void DrawStretched(QPainter* dc, const RECT* rect) const;
