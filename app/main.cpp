@@ -20,16 +20,19 @@ int main(int argc, char** argv) {
     QCoreApplication::setApplicationVersion(QStringLiteral("2.7"));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Capture program for the USB colour CCD camera"));
+    parser.setApplicationDescription(
+        QStringLiteral("Capture program for the USB colour CCD camera"));
     parser.addHelpOption();
     parser.addOption({QStringLiteral("simulator"), QStringLiteral("Use the simulated camera.")});
-    parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("A file to open as a document."));
+    parser.addPositionalArgument(QStringLiteral("file"),
+                                 QStringLiteral("A file to open as a document."));
     parser.process(app);
 
     CMainFrame frame;
     // Without a window manager (a headless X server) maximising does nothing: start
     // at the screen's full size anyway.
-    if (QScreen* screen = QGuiApplication::primaryScreen()) frame.setGeometry(screen->availableGeometry());
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        frame.setGeometry(screen->availableGeometry());
     frame.showMaximized();
 
     const QStringList files = parser.positionalArguments();
@@ -38,7 +41,8 @@ int main(int argc, char** argv) {
     // runs and screenshots).
     if (qEnvironmentVariableIntValue("CORVALIS_AUTOSTART") == 1) {
         QTimer::singleShot(500, &frame, [&frame] {
-            if (auto* start = frame.cameraPanel()->findChild<QPushButton*>(QStringLiteral("1000"))) start->click();
+            if (auto* start = frame.cameraPanel()->findChild<QPushButton*>(QStringLiteral("1000")))
+                start->click();
         });
     }
     return app.exec();

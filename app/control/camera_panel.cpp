@@ -54,8 +54,8 @@ CCameraPanel::CCameraPanel(CMainFrame* frame, QWidget* parent) : QWidget(parent)
                                QStringLiteral("632*472Skip4"), QStringLiteral("1272*952Bin2"),
                                QStringLiteral("632*472Bin4")});
     } else {
-        resolution_->addItems({QStringLiteral("3032*2018"), QStringLiteral("(2*2Bin)"), QStringLiteral("(3*3Bin)"),
-                               QStringLiteral("(4*4Bin)")});
+        resolution_->addItems({QStringLiteral("3032*2018"), QStringLiteral("(2*2Bin)"),
+                               QStringLiteral("(3*3Bin)"), QStringLiteral("(4*4Bin)")});
     }
     resolution_->setCurrentIndex(0);
     connect(resolution_, &QComboBox::activated, this, &CCameraPanel::resolutionChanged);
@@ -88,26 +88,26 @@ bool CCameraPanel::event(QEvent* event) {
     if (event->type() != KdMessageEvent::eventType()) return QWidget::event(event);
     auto* m = static_cast<KdMessageEvent*>(event);
     switch (m->message) {
-    case msg::PanelsEnable:
-        applyEnableRules();
-        break;
-    case msg::PanelsReload:
-        refreshFromRecord();
-        break;
-    case msg::MainClosing:
-        stopProgressTimer();
-        break;
-    case msg::StartCameraKey:
-        startCamera();
-        break;
-    case msg::RestartExposure:
-        restartProgress();
-        break;
-    case msg::Command:
-        if (m->wParam == 1000) startCamera();
-        break;
-    default:
-        break;
+        case msg::PanelsEnable:
+            applyEnableRules();
+            break;
+        case msg::PanelsReload:
+            refreshFromRecord();
+            break;
+        case msg::MainClosing:
+            stopProgressTimer();
+            break;
+        case msg::StartCameraKey:
+            startCamera();
+            break;
+        case msg::RestartExposure:
+            restartProgress();
+            break;
+        case msg::Command:
+            if (m->wParam == 1000) startCamera();
+            break;
+        default:
+            break;
     }
     m->result = 0;
     return true;
@@ -136,8 +136,8 @@ void CCameraPanel::startCamera() {
                 // The preview could not get its buffers: no half-open camera is left.
                 sendMessage(frame_, msg::CloseCamera);
                 settingsApplied_ = 0;
-                showMessageBox(frame_, QStringLiteral("Init Camera failed!"), QStringLiteral("Error"),
-                               QMessageBox::Critical);
+                showMessageBox(frame_, QStringLiteral("Init Camera failed!"),
+                               QStringLiteral("Error"), QMessageBox::Critical);
             } else {
                 progressRange_ = progressRange(r.exposure_ms);
                 progress_->setRange(0, progressRange_ + 1);
@@ -162,9 +162,9 @@ void CCameraPanel::sendPictureSettings() {
     const unsigned exposure = r.exposure_ms;
     KdCamera_ReadWrite(&r, CAMCMD_FRAME_SPEED, 0);
     r.exposure_ms = exposure;
-    for (int command : {CAMCMD_EXPOSURE, CAMCMD_DATA_WIDTH, CAMCMD_ANALOG_GAIN, CAMCMD_CONTRAST, CAMCMD_GAMMA,
-                        CAMCMD_APPLY_EXPOSURE_RESTART, CAMCMD_RGB_GAIN, CAMCMD_SATURATION, CAMCMD_MIRROR_2,
-                        CAMCMD_MIRROR_1, CAMCMD_MONOCHROME}) {
+    for (int command : {CAMCMD_EXPOSURE, CAMCMD_DATA_WIDTH, CAMCMD_ANALOG_GAIN, CAMCMD_CONTRAST,
+                        CAMCMD_GAMMA, CAMCMD_APPLY_EXPOSURE_RESTART, CAMCMD_RGB_GAIN,
+                        CAMCMD_SATURATION, CAMCMD_MIRROR_2, CAMCMD_MIRROR_1, CAMCMD_MONOCHROME}) {
         KdCamera_ReadWrite(&r, command, 0);
     }
 }
@@ -190,14 +190,16 @@ void CCameraPanel::refreshFromRecord() {
     KdCamera_RefreshCamera(&detection_);
     const CameraRecord& r = frame_->record();
     int entry = r.resolution_index;
-    if (detection_.camera_type != kSecondFamily) entry = r.resolution_index == 0 ? 0 : r.resolution_index - 1;
+    if (detection_.camera_type != kSecondFamily)
+        entry = r.resolution_index == 0 ? 0 : r.resolution_index - 1;
     if (entry >= 0 && entry < resolution_->count()) resolution_->setCurrentIndex(entry);
 }
 
 void CCameraPanel::resolutionChanged(int entry) {
     if (frame_ == nullptr || entry < 0) return;
     CameraRecord& r = frame_->record();
-    r.resolution_index = detection_.camera_type == kSecondFamily ? entry : (entry == 0 ? 0 : entry + 1);
+    r.resolution_index =
+        detection_.camera_type == kSecondFamily ? entry : (entry == 0 ? 0 : entry + 1);
     r.crop_left = 0;
     r.crop_top = 0;
     r.crop_right = r.image_width;

@@ -21,7 +21,7 @@ class CMainFrame;
 // reports "Init Camera failed!". With the camera open: let the main frame close it.
 class CCameraPanel : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit CCameraPanel(CMainFrame* frame, QWidget* parent = nullptr);
 
     // The type the panel detected at start-up (31 for the second family, else the
@@ -35,10 +35,10 @@ public:
 
     bool event(QEvent* event) override;
 
-protected:
+  protected:
     void timerEvent(QTimerEvent* event) override;
 
-private:
+  private:
     void startCamera();  // "Start Camera" / "Stop Camera"
     void sendPictureSettings();
     void applyEnableRules();

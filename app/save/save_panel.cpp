@@ -40,14 +40,14 @@ bool CSavePanel::event(QEvent* event) {
     if (event->type() != KdMessageEvent::eventType()) return QWidget::event(event);
     auto* m = static_cast<KdMessageEvent*>(event);
     switch (m->message) {
-    case msg::PanelsEnable:
-        if (frame_ != nullptr) startButton_->setEnabled(frame_->uiFlag(1) != 0);
-        break;
-    case msg::Command:
-        if (m->wParam == 1000) startButton_->click();
-        break;
-    default:
-        break;
+        case msg::PanelsEnable:
+            if (frame_ != nullptr) startButton_->setEnabled(frame_->uiFlag(1) != 0);
+            break;
+        case msg::Command:
+            if (m->wParam == 1000) startButton_->click();
+            break;
+        default:
+            break;
     }
     m->result = 0;
     return true;

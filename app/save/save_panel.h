@@ -12,12 +12,12 @@ class CMainFrame;
 // (1007), which the control panel drives.
 class CSavePanel : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit CSavePanel(CMainFrame* frame, QWidget* parent = nullptr);
 
     bool event(QEvent* event) override;
 
-private:
+  private:
     CMainFrame* frame_;
     QPushButton* startButton_ = nullptr;
     QLineEdit* fileName_ = nullptr;

@@ -4,6 +4,6 @@
 // "About Corvalis": the program icon, its version and an OK button.
 class CAboutDialog : public QDialog {
     Q_OBJECT
-public:
+  public:
     explicit CAboutDialog(QWidget* parent = nullptr);
 };

@@ -13,7 +13,8 @@ FunctionKeyAssignments readFunctionKeyAssignments(const std::string& iniPath) {
     return keys;
 }
 
-FunctionKeyAction functionKeyAction(int keyNumber, const FunctionKeyAssignments& keys, bool cameraRunning) {
+FunctionKeyAction functionKeyAction(int keyNumber, const FunctionKeyAssignments& keys,
+                                    bool cameraRunning) {
     const std::string name = "F" + std::to_string(keyNumber);
     if (name == keys.waitScan) return FunctionKeyAction::FocusFileName;
     if (name == keys.capture && cameraRunning) return FunctionKeyAction::Capture;

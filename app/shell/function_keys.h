@@ -19,4 +19,5 @@ FunctionKeyAssignments readFunctionKeyAssignments(const std::string& iniPath = k
 // The action for F<keyNumber> (1 to 12): the name "F<n>" compared case-sensitively with
 // "WaitScan", then "Capture" (skipped while the camera is not running), then
 // "StartCamera".
-FunctionKeyAction functionKeyAction(int keyNumber, const FunctionKeyAssignments& keys, bool cameraRunning);
+FunctionKeyAction functionKeyAction(int keyNumber, const FunctionKeyAssignments& keys,
+                                    bool cameraRunning);

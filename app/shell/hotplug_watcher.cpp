@@ -26,7 +26,9 @@ constexpr ModelEntry kModels[] = {
 bool equalsIgnoringCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i) {
-        auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
+        auto lower = [](char c) {
+            return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+        };
         if (lower(a[i]) != lower(b[i])) return false;
     }
     return true;
@@ -48,22 +50,26 @@ DeviceIds deviceIdsFromPath(std::string_view devicePath) {
 
 int cameraModelNumber(std::string_view productId, std::string_view vendorId) {
     for (const ModelEntry& entry : kModels) {
-        if (equalsIgnoringCase(productId, entry.product) && equalsIgnoringCase(vendorId, entry.vendor)) {
+        if (equalsIgnoringCase(productId, entry.product) &&
+            equalsIgnoringCase(vendorId, entry.vendor)) {
             return entry.model;
         }
     }
     return -1;
 }
 
-HotplugWatcher::~HotplugWatcher() { unregister(); }
+HotplugWatcher::~HotplugWatcher() {
+    unregister();
+}
 
 bool HotplugWatcher::registerFor(QObject* mainFrame) {
     unregister();
     mainFrame_ = mainFrame;
-    handle_ = corvalis::platform::usb::registerHotplug([this](const corvalis::platform::usb::HotplugEvent& event) {
-        deviceChange(event.arrived ? kDeviceArrival : kDeviceRemoveComplete, kDeviceInterface,
-                     event.device.devicePath());
-    });
+    handle_ = corvalis::platform::usb::registerHotplug(
+        [this](const corvalis::platform::usb::HotplugEvent& event) {
+            deviceChange(event.arrived ? kDeviceArrival : kDeviceRemoveComplete, kDeviceInterface,
+                         event.device.devicePath());
+        });
     if (handle_ == 0) {
         showMessageBox(nullptr, "Register Camera Listen make a error, Register Fail!", QString(),
                        QMessageBox::NoIcon);
@@ -83,7 +89,8 @@ int HotplugWatcher::deviceChange(unsigned event, int deviceType, std::string_vie
     if (deviceType != kDeviceInterface) return 0;
     const DeviceIds ids = deviceIdsFromPath(devicePath);
     const int model = cameraModelNumber(ids.product, ids.vendor);
-    const unsigned message = event == kDeviceRemoveComplete ? msg::CameraRemoved : msg::CameraArrived;
+    const unsigned message =
+        event == kDeviceRemoveComplete ? msg::CameraRemoved : msg::CameraArrived;
     postMessage(mainFrame_, message, static_cast<quintptr>(static_cast<qintptr>(model)), 0);
     return 0;
 }

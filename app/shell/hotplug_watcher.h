@@ -9,7 +9,7 @@ class QObject;
 // model table and posted to the main frame: 1237 on arrival, 1238 on removal, with
 // the model number as wParam.
 class HotplugWatcher {
-public:
+  public:
     // The device-change events that are handled; others are ignored.
     static constexpr unsigned kDeviceArrival = 0x8000;
     static constexpr unsigned kDeviceRemoveComplete = 0x8004;
@@ -34,7 +34,7 @@ public:
     // device-interface event. Always 0, as the window message returns it.
     int deviceChange(unsigned event, int deviceType, std::string_view devicePath);
 
-private:
+  private:
     int handle_ = 0;
     QObject* mainFrame_ = nullptr;
 };

@@ -36,7 +36,9 @@
 #include "shell/window_fit.h"
 
 // The icons are compiled into the static app library, which has to register them.
-static void initResources() { Q_INIT_RESOURCE(corvalis); }
+static void initResources() {
+    Q_INIT_RESOURCE(corvalis);
+}
 
 namespace {
 
@@ -46,7 +48,8 @@ void setProgramDirectory(CameraRecord& record) {
     QString dir = QCoreApplication::applicationDirPath();
     if (!dir.endsWith('/')) dir += '/';
     const QByteArray bytes = dir.toLocal8Bit();
-    if (bytes.size() < CAMERA_RECORD_TEXT) std::memcpy(record.save_directory, bytes.constData(), bytes.size() + 1);
+    if (bytes.size() < CAMERA_RECORD_TEXT)
+        std::memcpy(record.save_directory, bytes.constData(), bytes.size() + 1);
 }
 
 void setInitialRecord(CameraRecord& r) {
@@ -96,8 +99,9 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
     uiFlags_[0] = 1;
     uiFlags_[1] = 1;
 
-    setWindowTitle(QCoreApplication::applicationName().isEmpty() ? QStringLiteral("Corvalis")
-                                                                  : QCoreApplication::applicationName());
+    setWindowTitle(QCoreApplication::applicationName().isEmpty()
+                       ? QStringLiteral("Corvalis")
+                       : QCoreApplication::applicationName());
     // Every window of the program, the image windows included, carries its icon.
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/corvalis.png")));
     setAcceptDrops(true);
@@ -148,8 +152,12 @@ void CMainFrame::setUiFlag(int index, int value) {
     if (index >= 0 && index < kUiFlagCount) uiFlags_[static_cast<std::size_t>(index)] = value;
 }
 
-CCameraPanel* CMainFrame::cameraPanel() const { return panelHost_ ? panelHost_->cameraPanel() : nullptr; }
-CSavePanel* CMainFrame::savePanel() const { return panelHost_ ? panelHost_->savePanel() : nullptr; }
+CCameraPanel* CMainFrame::cameraPanel() const {
+    return panelHost_ ? panelHost_->cameraPanel() : nullptr;
+}
+CSavePanel* CMainFrame::savePanel() const {
+    return panelHost_ ? panelHost_->savePanel() : nullptr;
+}
 
 CChildFrame* CMainFrame::activeChild() const {
     if (mdiArea_ == nullptr) return nullptr;
@@ -172,8 +180,8 @@ CChildFrame* CMainFrame::newImageWindow() {
 bool CMainFrame::openDocument(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        showMessageBox(this, QStringLiteral("Cannot open %1.").arg(QDir::toNativeSeparators(path)), QString(),
-                       QMessageBox::Warning);
+        showMessageBox(this, QStringLiteral("Cannot open %1.").arg(QDir::toNativeSeparators(path)),
+                       QString(), QMessageBox::Warning);
         return false;
     }
     CChildFrame* child = newImageWindow();
@@ -186,7 +194,8 @@ QStringList CMainFrame::recentFiles() const {
     QSettings settings;
     QStringList files;
     for (int i = 1; i <= kRecentFileCount; ++i) {
-        const QString file = settings.value(QStringLiteral("Recent File List/File%1").arg(i)).toString();
+        const QString file =
+            settings.value(QStringLiteral("Recent File List/File%1").arg(i)).toString();
         if (!file.isEmpty()) files << file;
     }
     return files;
@@ -199,8 +208,10 @@ void CMainFrame::addRecentFile(const QString& path) {
     QSettings settings;
     for (int i = 1; i <= kRecentFileCount; ++i) {
         const QString key = QStringLiteral("Recent File List/File%1").arg(i);
-        if (i <= files.size()) settings.setValue(key, files[i - 1]);
-        else settings.remove(key);
+        if (i <= files.size())
+            settings.setValue(key, files[i - 1]);
+        else
+            settings.remove(key);
     }
     rebuildRecentMenu();
 }
@@ -211,8 +222,8 @@ void CMainFrame::rebuildRecentMenu() {
     const QStringList files = recentFiles();
     for (int i = 0; i < files.size(); ++i) {
         const QString path = files[i];
-        recentMenu_->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(QFileInfo(path).fileName()), this,
-                               [this, path] { openDocument(path); });
+        recentMenu_->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(QFileInfo(path).fileName()),
+                               this, [this, path] { openDocument(path); });
     }
     recentMenu_->setEnabled(!files.isEmpty());
 }
@@ -225,7 +236,8 @@ void CMainFrame::createMenusAndToolbar() {
     auto* newAction = new QAction(s->standardIcon(QStyle::SP_FileIcon), tr("&New"), this);
     newAction->setShortcut(QKeySequence::New);
     connect(newAction, &QAction::triggered, this, [this] { newImageWindow(); });
-    auto* openAction = new QAction(s->standardIcon(QStyle::SP_DialogOpenButton), tr("&Open..."), this);
+    auto* openAction =
+        new QAction(s->standardIcon(QStyle::SP_DialogOpenButton), tr("&Open..."), this);
     openAction->setShortcut(QKeySequence::Open);
     connect(openAction, &QAction::triggered, this, [this] {
         const QString path = QFileDialog::getOpenFileName(this, tr("Open"));
@@ -273,43 +285,43 @@ bool CMainFrame::event(QEvent* event) {
 
 long CMainFrame::handleMessage(unsigned message, quintptr wParam, qintptr lParam) {
     switch (message) {
-    case msg::OpenCamera:
-        return openCamera();
-    case msg::CloseCamera:
-        closeCamera();
-        return 0;
-    case msg::PanelsEnable:
-    case msg::PanelsReload:
-    case msg::FrameDisplayed:
-        sendMessage(panelHost_, message);
-        return 0;
-    case msg::FrameCaptured:
-        sendMessage(panelHost_, message, wParam, lParam);
-        return 0;
-    case msg::CropToSelection:
-        cropToSelection();
-        return 0;
-    case msg::RestoreFullArea:
-        restoreFullArea();
-        return 0;
-    case msg::FitImageWindow:
-        fitImageWindow();
-        return 0;
-    case msg::RefreshHistogram:
-    case msg::RestartExposure:
-        postMessage(cameraPanel(), message);
-        return 0;
-    case msg::DelayedCapture:
-    case msg::CapturePending:
-        sendMessage(cameraPanel(), message, wParam, lParam);
-        return 0;
-    case msg::Redisplay:
-        postMessage(activeChild(), message);
-        return 0;
-    case msg::CameraRemoved:
-        return cameraRemoved(static_cast<int>(static_cast<qintptr>(wParam)));
-    default:
-        return 0;
+        case msg::OpenCamera:
+            return openCamera();
+        case msg::CloseCamera:
+            closeCamera();
+            return 0;
+        case msg::PanelsEnable:
+        case msg::PanelsReload:
+        case msg::FrameDisplayed:
+            sendMessage(panelHost_, message);
+            return 0;
+        case msg::FrameCaptured:
+            sendMessage(panelHost_, message, wParam, lParam);
+            return 0;
+        case msg::CropToSelection:
+            cropToSelection();
+            return 0;
+        case msg::RestoreFullArea:
+            restoreFullArea();
+            return 0;
+        case msg::FitImageWindow:
+            fitImageWindow();
+            return 0;
+        case msg::RefreshHistogram:
+        case msg::RestartExposure:
+            postMessage(cameraPanel(), message);
+            return 0;
+        case msg::DelayedCapture:
+        case msg::CapturePending:
+            sendMessage(cameraPanel(), message, wParam, lParam);
+            return 0;
+        case msg::Redisplay:
+            postMessage(activeChild(), message);
+            return 0;
+        case msg::CameraRemoved:
+            return cameraRemoved(static_cast<int>(static_cast<qintptr>(wParam)));
+        default:
+            return 0;
     }
 }
 
@@ -322,7 +334,8 @@ long CMainFrame::openCamera() {
     r.init_window_2 = window;
 
     if (KdCamera_ReadWrite(&r, CAMCMD_INIT, 0) != 1) {
-        showMessageBox(this, QStringLiteral("Init Camera failed!"), QStringLiteral("Error"), QMessageBox::Critical);
+        showMessageBox(this, QStringLiteral("Init Camera failed!"), QStringLiteral("Error"),
+                       QMessageBox::Critical);
         return 1;
     }
     KdCamera_ReadWrite(&r, CAMCMD_START, 0);
@@ -352,7 +365,8 @@ void CMainFrame::closeCamera() {
     if (CChildFrame* child = activeChild()) sendMessage(child, msg::CloseCamera);
     if (mdiArea_ != nullptr) {
         for (QMdiSubWindow* window : mdiArea_->subWindowList()) {
-            if (auto* other = qobject_cast<CChildFrame*>(window)) sendMessage(other, msg::CloseCamera);
+            if (auto* other = qobject_cast<CChildFrame*>(window))
+                sendMessage(other, msg::CloseCamera);
         }
     }
     Mes_UnInit(&r);
@@ -369,7 +383,8 @@ void CMainFrame::refreshUiFlags() {
     const int running = context_.record.state == 1 ? 1 : 0;
     uiFlags_[0] = context_.record.state == 4 ? 1 : 0;
     uiFlags_[1] = 1;
-    for (int flag : {3, 4, 5, 6, 7, 9, 10, 11, 12, 20}) uiFlags_[static_cast<std::size_t>(flag)] = running;
+    for (int flag : {3, 4, 5, 6, 7, 9, 10, 11, 12, 20})
+        uiFlags_[static_cast<std::size_t>(flag)] = running;
     sendMessage(panelHost_, msg::PanelsEnable);
 }
 
@@ -384,8 +399,8 @@ void CMainFrame::fitImageWindow() {
     if (child == nullptr) return;
     const RECT crop{r.crop_left, r.crop_top, r.crop_right, r.crop_bottom};
     const WindowPlacement place =
-        ::fitImageWindow(crop, r.image_width, r.image_height, availableImageWidth(), availableImageHeight(),
-                         r.full_screen != 0);
+        ::fitImageWindow(crop, r.image_width, r.image_height, availableImageWidth(),
+                         availableImageHeight(), r.full_screen != 0);
     if (child->isMaximized() || child->isMinimized()) child->showNormal();
     child->setGeometry(place.x, place.y, place.width, place.height);
     child->show();
@@ -399,7 +414,8 @@ void CMainFrame::cropToSelection() {
     const RECT clientRect{client.left(), client.top(), client.left() + client.width(),
                           client.top() + client.height()};
     SelectionCrop mapped;
-    if (!cropFromSelection(clientRect, context_.selection, r.image_width, r.image_height, mapped)) return;
+    if (!cropFromSelection(clientRect, context_.selection, r.image_width, r.image_height, mapped))
+        return;
     {
         auto lock = lockDisplay(child);
         r.crop_left = mapped.crop.left;
@@ -433,7 +449,8 @@ void CMainFrame::restoreFullArea() {
 long CMainFrame::cameraRemoved(int model) {
     if (context_.record.state == 4 || model != 21) return 0;
     sendMessage(cameraPanel(), msg::Command, 1000);
-    for (QWidget* panel : {static_cast<QWidget*>(cameraPanel()), static_cast<QWidget*>(savePanel())}) {
+    for (QWidget* panel :
+         {static_cast<QWidget*>(cameraPanel()), static_cast<QWidget*>(savePanel())}) {
         if (panel == nullptr) continue;
         if (auto* bar = panel->findChild<QProgressBar*>(QStringLiteral("1007"))) bar->setValue(0);
     }
@@ -446,22 +463,24 @@ long CMainFrame::cameraRemoved(int model) {
 bool CMainFrame::functionKey(int keyNumber) {
     const FunctionKeyAssignments keys = readFunctionKeyAssignments();
     switch (functionKeyAction(keyNumber, keys, uiFlags_[20] != 0)) {
-    case FunctionKeyAction::FocusFileName:
-        if (CSavePanel* panel = savePanel()) {
-            if (auto* field = panel->findChild<QLineEdit*>(QStringLiteral("1056"))) field->setFocus();
-        }
-        break;
-    case FunctionKeyAction::Capture:
-        if (CSavePanel* panel = savePanel()) {
-            if (auto* capture = panel->findChild<QWidget*>(QStringLiteral("1004"))) capture->setEnabled(true);
-        }
-        sendMessage(cameraPanel(), msg::CaptureKey);
-        break;
-    case FunctionKeyAction::StartCamera:
-        sendMessage(cameraPanel(), msg::StartCameraKey);
-        break;
-    case FunctionKeyAction::None:
-        break;
+        case FunctionKeyAction::FocusFileName:
+            if (CSavePanel* panel = savePanel()) {
+                if (auto* field = panel->findChild<QLineEdit*>(QStringLiteral("1056")))
+                    field->setFocus();
+            }
+            break;
+        case FunctionKeyAction::Capture:
+            if (CSavePanel* panel = savePanel()) {
+                if (auto* capture = panel->findChild<QWidget*>(QStringLiteral("1004")))
+                    capture->setEnabled(true);
+            }
+            sendMessage(cameraPanel(), msg::CaptureKey);
+            break;
+        case FunctionKeyAction::StartCamera:
+            sendMessage(cameraPanel(), msg::StartCameraKey);
+            break;
+        case FunctionKeyAction::None:
+            break;
     }
     return true;
 }
@@ -469,22 +488,28 @@ bool CMainFrame::functionKey(int keyNumber) {
 bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
     // The camera library holds the image window's handle while the camera is open, so
     // no image window closes before the camera does.
-    if (event->type() == QEvent::Close && context_.record.state != 4 && qobject_cast<CChildFrame*>(watched)) {
+    if (event->type() == QEvent::Close && context_.record.state != 4 &&
+        qobject_cast<CChildFrame*>(watched)) {
         event->ignore();
         return true;
     }
     if (event->type() == QEvent::KeyPress) {
         auto* widget = qobject_cast<QWidget*>(watched);
         auto* key = static_cast<QKeyEvent*>(event);
-        if (widget != nullptr && widget->window() == this && key->key() >= Qt::Key_F1 && key->key() <= Qt::Key_F12) {
+        if (widget != nullptr && widget->window() == this && key->key() >= Qt::Key_F1 &&
+            key->key() <= Qt::Key_F12) {
             return functionKey(key->key() - Qt::Key_F1 + 1);
         }
     }
     return QMainWindow::eventFilter(watched, event);
 }
 
-int CMainFrame::availableImageWidth() const { return mdiArea_ ? mdiArea_->viewport()->width() : 0; }
-int CMainFrame::availableImageHeight() const { return mdiArea_ ? mdiArea_->viewport()->height() : 0; }
+int CMainFrame::availableImageWidth() const {
+    return mdiArea_ ? mdiArea_->viewport()->width() : 0;
+}
+int CMainFrame::availableImageHeight() const {
+    return mdiArea_ ? mdiArea_->viewport()->height() : 0;
+}
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
     postMessage(panelHost_, msg::MainClosing);

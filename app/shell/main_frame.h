@@ -23,7 +23,7 @@ class HotplugWatcher;
 // actions, and shuts the camera down when it closes.
 class CMainFrame : public QMainWindow {
     Q_OBJECT
-public:
+  public:
     static constexpr int kUiFlagCount = 23;
     // Identifier of the docked pane that holds the panel host.
     static constexpr int kPanelPaneId = 61446;
@@ -63,13 +63,13 @@ public:
 
     bool event(QEvent* event) override;
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
-private:
+  private:
     long handleMessage(unsigned message, quintptr wParam, qintptr lParam);
     long openCamera();
     void closeCamera();

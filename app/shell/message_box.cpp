@@ -9,7 +9,8 @@ MessageBoxHook& hook() {
 }
 }  // namespace
 
-void showMessageBox(QWidget* parent, const QString& text, const QString& caption, QMessageBox::Icon icon) {
+void showMessageBox(QWidget* parent, const QString& text, const QString& caption,
+                    QMessageBox::Icon icon) {
     const QString title = caption.isEmpty() ? QCoreApplication::applicationName() : caption;
     if (hook()) {
         hook()(MessageBoxRequest{parent, text, title, icon});

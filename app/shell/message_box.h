@@ -16,6 +16,7 @@ struct MessageBoxRequest {
 using MessageBoxHook = std::function<void(const MessageBoxRequest&)>;
 
 // Shows a modal box with an OK button, or hands the request to the hook if one is set.
-void showMessageBox(QWidget* parent, const QString& text, const QString& caption, QMessageBox::Icon icon);
+void showMessageBox(QWidget* parent, const QString& text, const QString& caption,
+                    QMessageBox::Icon icon);
 // Replaces the hook (an empty hook restores the real boxes); returns the previous one.
 MessageBoxHook setMessageBoxHook(MessageBoxHook hook);

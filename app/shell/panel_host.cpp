@@ -24,21 +24,21 @@ bool CPanelHost::event(QEvent* event) {
     if (event->type() != KdMessageEvent::eventType()) return QWidget::event(event);
     auto* m = static_cast<KdMessageEvent*>(event);
     switch (m->message) {
-    case msg::PanelsEnable:
-    case msg::PanelsReload:
-    case msg::FrameDisplayed:
-    case msg::MainClosing:
-        sendMessage(cameraPanel_, m->message, m->wParam, m->lParam);
-        sendMessage(savePanel_, m->message, m->wParam, m->lParam);
-        break;
-    case msg::FrameCaptured:
-        sendMessage(savePanel_, m->message, m->wParam, m->lParam);
-        break;
-    case msg::PanelsUpdate:
-        sendMessage(cameraPanel_, m->message, m->wParam, m->lParam);
-        break;
-    default:
-        break;
+        case msg::PanelsEnable:
+        case msg::PanelsReload:
+        case msg::FrameDisplayed:
+        case msg::MainClosing:
+            sendMessage(cameraPanel_, m->message, m->wParam, m->lParam);
+            sendMessage(savePanel_, m->message, m->wParam, m->lParam);
+            break;
+        case msg::FrameCaptured:
+            sendMessage(savePanel_, m->message, m->wParam, m->lParam);
+            break;
+        case msg::PanelsUpdate:
+            sendMessage(cameraPanel_, m->message, m->wParam, m->lParam);
+            break;
+        default:
+            break;
     }
     m->result = 0;
     return true;

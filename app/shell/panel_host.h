@@ -10,7 +10,7 @@ class CSavePanel;
 // and the save panel ("Picture"). It passes the main frame's messages on to the panels.
 class CPanelHost : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit CPanelHost(CMainFrame* frame, QWidget* parent = nullptr);
 
     CCameraPanel* cameraPanel() const { return cameraPanel_; }
@@ -19,7 +19,7 @@ public:
 
     bool event(QEvent* event) override;
 
-private:
+  private:
     QTabWidget* tabs_ = nullptr;
     CCameraPanel* cameraPanel_ = nullptr;
     CSavePanel* savePanel_ = nullptr;

@@ -13,7 +13,9 @@ int truncatedSize(double value) {
     return static_cast<int>(value);
 }
 
-int clampTo(int value, int low, int high) { return std::max(low, std::min(value, high)); }
+int clampTo(int value, int low, int high) {
+    return std::max(low, std::min(value, high));
+}
 
 int scaleEdge(int edge, int origin, int extent, int imageExtent) {
     return static_cast<int>(static_cast<double>(edge - origin) / extent * imageExtent);
@@ -21,8 +23,8 @@ int scaleEdge(int edge, int origin, int extent, int imageExtent) {
 
 }  // namespace
 
-WindowPlacement fitImageWindow(const RECT& crop, int imageWidth, int imageHeight, int availableWidth,
-                               int availableHeight, bool fullScreen) {
+WindowPlacement fitImageWindow(const RECT& crop, int imageWidth, int imageHeight,
+                               int availableWidth, int availableHeight, bool fullScreen) {
     int cw = std::min(std::max(crop.right - crop.left, 0), imageWidth - 1);
     int ch = std::min(std::max(crop.bottom - crop.top, 0), imageHeight - 1);
     cw = std::max(cw, 0);

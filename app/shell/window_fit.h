@@ -13,8 +13,8 @@ struct WindowPlacement {
 // height: centred at natural size when it fits (and full screen is off), otherwise
 // scaled to fit from the top-left corner keeping the aspect ratio. The crop size is
 // capped at image size - 1 in each direction.
-WindowPlacement fitImageWindow(const RECT& crop, int imageWidth, int imageHeight, int availableWidth,
-                               int availableHeight, bool fullScreen);
+WindowPlacement fitImageWindow(const RECT& crop, int imageWidth, int imageHeight,
+                               int availableWidth, int availableHeight, bool fullScreen);
 
 // The crop rectangle and sensor window for a selection drawn in a view whose client
 // rectangle shows the whole picture of imageWidth x imageHeight.

@@ -59,7 +59,7 @@ struct Seen {
 // Watches the window messages that reach an object; `swallow` keeps chosen ones from
 // their handler.
 class MessageSpy : public QObject {
-public:
+  public:
     MessageSpy(std::vector<Seen>& log, QString name) : log_(log), name_(std::move(name)) {}
     std::function<bool(unsigned)> swallow = [](unsigned) { return false; };
     bool eventFilter(QObject*, QEvent* event) override {
@@ -69,7 +69,7 @@ public:
         return swallow(m->message);
     }
 
-private:
+  private:
     std::vector<Seen>& log_;
     QString name_;
 };
@@ -86,7 +86,7 @@ bool waitUntil(const std::function<bool()>& done, int ms = 30000) {
 }
 
 class MainFrameTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         app();
         ASSERT_TRUE(dir_.isValid());
@@ -123,7 +123,9 @@ protected:
             if (s.target == target) out.push_back(s);
         return out;
     }
-    QPushButton* startButton() { return frame_->cameraPanel()->findChild<QPushButton*>(QStringLiteral("1000")); }
+    QPushButton* startButton() {
+        return frame_->cameraPanel()->findChild<QPushButton*>(QStringLiteral("1000"));
+    }
     CameraRecord& record() { return frame_->record(); }
 
     QTemporaryDir dir_;
@@ -149,8 +151,10 @@ TEST_F(MainFrameTest, StartsClosedWithItsPaneTabsAndImageWindow) {
     EXPECT_EQ(r.crop_bottom, 1024);
     EXPECT_EQ(r.sequence_count, 1);
     EXPECT_EQ(r.save_format, 8);
-    EXPECT_EQ(QString::fromLocal8Bit(r.save_directory), QCoreApplication::applicationDirPath() + "/");
-    for (int i = 0; i < CMainFrame::kUiFlagCount; ++i) EXPECT_EQ(frame_->uiFlag(i), i <= 1 ? 1 : 0) << i;
+    EXPECT_EQ(QString::fromLocal8Bit(r.save_directory),
+              QCoreApplication::applicationDirPath() + "/");
+    for (int i = 0; i < CMainFrame::kUiFlagCount; ++i)
+        EXPECT_EQ(frame_->uiFlag(i), i <= 1 ? 1 : 0) << i;
 
     EXPECT_EQ(frame_->panelPane()->windowTitle(), "Panel Manage");
     EXPECT_EQ(frame_->dockWidgetArea(frame_->panelPane()), Qt::RightDockWidgetArea);
@@ -189,9 +193,11 @@ TEST_F(MainFrameTest, MessagesAreRoutedAsTheTableSays) {
     const std::vector<Seen> sent = log_;
     ASSERT_EQ(sent.size(), 9u);
     const std::vector<std::pair<QString, unsigned>> expected = {
-        {"control", msg::PanelsEnable},   {"save", msg::PanelsEnable},   {"save", msg::FrameCaptured},
-        {"control", msg::PanelsReload},   {"save", msg::PanelsReload},   {"control", msg::FrameDisplayed},
-        {"save", msg::FrameDisplayed},    {"control", msg::DelayedCapture}, {"control", msg::CapturePending}};
+        {"control", msg::PanelsEnable},  {"save", msg::PanelsEnable},
+        {"save", msg::FrameCaptured},    {"control", msg::PanelsReload},
+        {"save", msg::PanelsReload},     {"control", msg::FrameDisplayed},
+        {"save", msg::FrameDisplayed},   {"control", msg::DelayedCapture},
+        {"control", msg::CapturePending}};
     for (std::size_t i = 0; i < expected.size(); ++i) {
         EXPECT_EQ(sent[i].target, expected[i].first) << i;
         EXPECT_EQ(sent[i].message, expected[i].second) << i;
@@ -229,7 +235,8 @@ TEST_F(MainFrameTest, StartCameraOpensPreviewsAndClosesTheSimulatedCamera) {
     ASSERT_EQ(r.state, 1);
     EXPECT_EQ(r.camera_type, 21);
     EXPECT_EQ(startButton()->text(), "Stop Camera");
-    EXPECT_EQ(frame_->savePanel()->findChild<QPushButton*>(QStringLiteral("1000"))->text(), "Stop Camera");
+    EXPECT_EQ(frame_->savePanel()->findChild<QPushButton*>(QStringLiteral("1000"))->text(),
+              "Stop Camera");
     EXPECT_FALSE(frame_->cameraPanel()->findChild<QCheckBox*>(QStringLiteral("1104"))->isEnabled());
     EXPECT_FALSE(frame_->cameraPanel()->findChild<QComboBox*>(QStringLiteral("1051"))->isEnabled());
     EXPECT_EQ(frame_->uiFlag(0), 0);
@@ -353,7 +360,8 @@ TEST_F(MainFrameTest, CropToSelectionAndRestoreRefitTheWindow) {
     EXPECT_EQ(r.roi_y1, 255);
     // 512 x 256 fits the area: centred at natural size.
     const QSize area = frame_->mdiArea()->viewport()->size();
-    EXPECT_EQ(child->geometry(), QRect((area.width() - 512) / 2, (area.height() - 256) / 2, 512, 256));
+    EXPECT_EQ(child->geometry(),
+              QRect((area.width() - 512) / 2, (area.height() - 256) / 2, 512, 256));
 
     sendMessage(frame_.get(), msg::RestoreFullArea);
     EXPECT_EQ(r.crop_left, 0);
@@ -386,7 +394,9 @@ TEST_F(MainFrameTest, FunctionKeysAreAlwaysConsumed) {
     // "Capture" and "StartCamera" both F5: with the camera closed F5 falls through to
     // "StartCamera"; with it running it captures.
     writeCaptureIni("[Key]\nWaitScan=F2\nCapture=F5\nStartCamera=F5\n");
-    spies_.back()->swallow = [](unsigned m) { return m == msg::StartCameraKey || m == msg::CaptureKey; };
+    spies_.back()->swallow = [](unsigned m) {
+        return m == msg::StartCameraKey || m == msg::CaptureKey;
+    };
     QTest::keyClick(frame_.get(), Qt::Key_F5);
     ASSERT_EQ(log_.size(), 1u);
     EXPECT_EQ(log_[0].message, msg::StartCameraKey);

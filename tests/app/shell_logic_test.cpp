@@ -26,7 +26,7 @@ QCoreApplication& app() {
 
 // Records the window messages posted to it.
 class MessageLog : public QObject {
-public:
+  public:
     struct Entry {
         unsigned message;
         int wParam;
@@ -57,7 +57,9 @@ int modelOf(const char* path) {
 }  // namespace
 
 TEST(HotplugModels, DevicePathsGiveTheirModel) {
-    EXPECT_EQ(modelOf("\\\\?\\USB#Vid_0547&Pid_d002#5&1f2e&0&1#{a5dcbf10-6530-11d2-901f-00c04fb951ed}"), 21);
+    EXPECT_EQ(
+        modelOf("\\\\?\\USB#Vid_0547&Pid_d002#5&1f2e&0&1#{a5dcbf10-6530-11d2-901f-00c04fb951ed}"),
+        21);
     EXPECT_EQ(modelOf("\\\\?\\usb#Vid_0547&Pid_D002#1-1#{a5dcbf10}"), 21);
     // The markers are case-sensitive: capitals are not found and the ids come from the
     // path's fourth character on.
@@ -85,7 +87,9 @@ TEST(HotplugWatcherMessages, ArrivalAndRemovalArePostedOthersIgnored) {
     MessageLog log;
     HotplugWatcher watcher;
     const char* path = "\\\\?\\usb#Vid_0547&Pid_D002#1-1";
-    EXPECT_EQ(watcher.deviceChange(HotplugWatcher::kDeviceRemovePending, HotplugWatcher::kDeviceInterface, path), 0);
+    EXPECT_EQ(watcher.deviceChange(HotplugWatcher::kDeviceRemovePending,
+                                   HotplugWatcher::kDeviceInterface, path),
+              0);
     EXPECT_EQ(watcher.deviceChange(HotplugWatcher::kDeviceRemoveComplete, 2, path), 0);
     // Without a registered main frame nothing is posted anywhere.
     watcher.deviceChange(HotplugWatcher::kDeviceArrival, HotplugWatcher::kDeviceInterface, path);
@@ -214,7 +218,8 @@ TEST(SelectionCropTest, SelectionOutsideTheWindowIsClamped) {
 
 TEST(FunctionKeys, ComparisonOrderAndTheRunningCamera) {
     FunctionKeyAssignments keys;
-    for (int k = 1; k <= 12; ++k) EXPECT_EQ(functionKeyAction(k, keys, true), FunctionKeyAction::None);
+    for (int k = 1; k <= 12; ++k)
+        EXPECT_EQ(functionKeyAction(k, keys, true), FunctionKeyAction::None);
 
     keys.capture = "F5";
     keys.startCamera = "F5";
@@ -233,13 +238,15 @@ TEST(FunctionKeys, AssignmentsAreReadFromTheKeySection) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const std::string path = dir.filePath("Capture.ini").toStdString();
-    std::ofstream(path) << "[Other]\nCapture=F9\n[key]\nWaitScan = F2\r\nCapture=\"F3\"\nStartCamera=F12\n";
+    std::ofstream(path)
+        << "[Other]\nCapture=F9\n[key]\nWaitScan = F2\r\nCapture=\"F3\"\nStartCamera=F12\n";
     const FunctionKeyAssignments keys = readFunctionKeyAssignments(path);
     EXPECT_EQ(keys.waitScan, "F2");
     EXPECT_EQ(keys.capture, "F3");
     EXPECT_EQ(keys.startCamera, "F12");
 
-    const FunctionKeyAssignments none = readFunctionKeyAssignments(dir.filePath("missing.ini").toStdString());
+    const FunctionKeyAssignments none =
+        readFunctionKeyAssignments(dir.filePath("missing.ini").toStdString());
     EXPECT_EQ(none.waitScan, "");
     EXPECT_EQ(none.capture, "");
     EXPECT_EQ(none.startCamera, "");
