@@ -28,6 +28,6 @@ corvalis_add_test(test_dispatch_nimbus
 if(TARGET vantelo)
   corvalis_add_test(test_vantelo_library
     SOURCES vantelo_symbols_test.cpp dispatch_library_test.cpp
-    LIBS vantelo corvalis_platform)
+    LIBS vantelo corvalis_platform corvalis_test_support)
   target_compile_definitions(test_vantelo_library PRIVATE VANTELO_LIBRARY_FILE="$<TARGET_FILE:vantelo>")
 endif()

@@ -7,7 +7,7 @@ corvalis_add_test(test_nimbus_formats
 # symbol test reads the library file itself.
 corvalis_add_test(test_nimbus_exports
   SOURCES nimbus_exports_test.cpp nimbus_symbols_test.cpp
-  LIBS nimbus corvalis_platform
+  LIBS nimbus corvalis_platform corvalis_test_support
   ENV CORVALIS_CAMERA=simulator-nimbus CORVALIS_SIM_TIMESCALE=0)
 target_compile_definitions(test_nimbus_exports PRIVATE NIMBUS_LIBRARY_FILE="$<TARGET_FILE:nimbus>")
 
