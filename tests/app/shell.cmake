@@ -13,6 +13,4 @@ corvalis_add_test(test_main_frame
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/main_frame_test.cpp ${PROJECT_SOURCE_DIR}/tests/driver/allocation_control.cpp
   LIBS corvalis_app Qt6::Test
   ENV QT_QPA_PLATFORM=offscreen CORVALIS_CAMERA=simulator CORVALIS_SIM_TIMESCALE=0.01
-      XDG_CONFIG_HOME=${CMAKE_CURRENT_BINARY_DIR}/shell-config
-      CORVALIS_REGISTRY=${CMAKE_CURRENT_BINARY_DIR}/shell-config/registry.ini
       LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp)

@@ -41,12 +41,15 @@ class Teams : public SensorWire {
         ASSERT_NE(::mkdtemp(pattern), nullptr);
         dir = pattern;
         storePath = (dir / "registry.ini").string();
+        if (const char* previous = std::getenv("CORVALIS_REGISTRY")) previousStore = previous;
         ::setenv("CORVALIS_REGISTRY", storePath.c_str(), 1);
     }
     void TearDown() override {
-        ::unsetenv("CORVALIS_REGISTRY");
+        ::setenv("CORVALIS_REGISTRY", previousStore.c_str(), 1);
         fs::remove_all(dir);
     }
+
+    std::string previousStore;
 
     std::string storeText() const {
         std::ifstream in(storePath, std::ios::binary);

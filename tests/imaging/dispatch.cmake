@@ -9,8 +9,7 @@ corvalis_add_test(test_dispatch
 corvalis_add_test(test_dispatch_ostra
   SOURCES dispatch_scanner_test.cpp dispatch_ostra_sim_test.cpp
   LIBS vantelo_core
-  ENV CORVALIS_CAMERA=simulator CORVALIS_SIM_TIMESCALE=0
-      CORVALIS_REGISTRY=${CMAKE_CURRENT_BINARY_DIR}/dispatch_ostra_registry.ini)
+  ENV CORVALIS_CAMERA=simulator CORVALIS_SIM_TIMESCALE=0)
 
 # The real second-family library on its simulated device; the choice of simulated
 # device is read once per process, so it has a binary of its own.

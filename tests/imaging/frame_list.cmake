@@ -1,6 +1,5 @@
 # The captured-frame list and its saved files, on the simulated first-family camera.
-set(frame_list_env CORVALIS_CAMERA=simulator CORVALIS_SIM_TIMESCALE=0
-    CORVALIS_REGISTRY=${CMAKE_CURRENT_BINARY_DIR}/frame_list_registry.ini QT_QPA_PLATFORM=offscreen)
+set(frame_list_env CORVALIS_CAMERA=simulator CORVALIS_SIM_TIMESCALE=0 QT_QPA_PLATFORM=offscreen)
 corvalis_add_test(test_frame_list
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/frame_list_test.cpp
   LIBS vantelo_core Qt6::Gui
