@@ -117,9 +117,10 @@ int PreviewLoop::start() {
     decoded_ = allocateZeroed(picture + pictureOffset_);
     cropBuffer_ = allocateZeroed(picture);
     flipRow_ = allocateZeroed(static_cast<std::size_t>(width) * 3);
+    redisplayRaw_ = allocateZeroed(raw);
     auto copy = allocateZeroed(raw);
-    const bool allocated =
-        frames_[0] && frames_[1] && frames_[2] && decoded_ && cropBuffer_ && flipRow_ && copy;
+    const bool allocated = frames_[0] && frames_[1] && frames_[2] && decoded_ && cropBuffer_ &&
+                           flipRow_ && redisplayRaw_ && copy;
     if (!allocated) {
         freeBuffers();
         return -2;
@@ -184,6 +185,7 @@ void PreviewLoop::freeBuffers() {
     decoded_.reset();
     cropBuffer_.reset();
     flipRow_.reset();
+    redisplayRaw_.reset();
     std::lock_guard<std::mutex> guard(displayLock_);
     context_.rawFrameCopy.reset();
     context_.rawFrameCopyBytes = 0;
@@ -286,9 +288,11 @@ bool PreviewLoop::redisplay() {
     {
         std::lock_guard<std::mutex> guard(displayLock_);
         // The raw frame copy is the frame on screen. The work buffer is not used: the
-        // display thread may be swapping it out at this moment.
+        // display thread may be swapping it out at this moment, and it has been decoded
+        // already. The copy is decoded through a scratch so that it stays untouched.
+        std::memcpy(redisplayRaw_.get(), context_.rawFrameCopy.get(), rawBytes_);
         int cropWidth = 0, cropHeight = 0;
-        if (!decodeFlipCrop(context_.rawFrameCopy.get(), cropWidth, cropHeight)) return false;
+        if (!decodeFlipCrop(redisplayRaw_.get(), cropWidth, cropHeight)) return false;
         calls_.copyToShowBuffer(&record_, cropBuffer_.get());
         draw = runState() == Running;
     }

@@ -130,6 +130,10 @@ class PreviewLoop {
     std::unique_ptr<unsigned char[]> decoded_;
     std::unique_ptr<unsigned char[]> cropBuffer_;
     std::unique_ptr<unsigned char[]> flipRow_;
+    // What a redisplay decodes: a copy of the raw frame copy, because the decoders rework
+    // the buffer they are given (16-bit samples are byte-swapped in place) and the raw
+    // frame copy must stay as the camera sent it.
+    std::unique_ptr<unsigned char[]> redisplayRaw_;
     SharpenFilter sharpen_;
 
     std::mutex displayLock_;

@@ -100,6 +100,9 @@ struct FakeCamera {
                 o += NIMBUS_HEADER_BYTES;
             }
             const int frame = *static_cast<const unsigned char*>(raw);
+            // The driver reworks the buffer it decodes (16-bit samples are byte-swapped
+            // in place); so does this decode.
+            *static_cast<unsigned char*>(const_cast<void*>(raw)) = 0xA5;
             for (int r = 0; r < h; ++r)
                 for (int x = 0; x < w; ++x) {
                     unsigned char* p = o + (static_cast<std::size_t>(r) * w + x) * 3;
@@ -340,6 +343,9 @@ TEST_F(PreviewLoopTest, RedisplayReprocessesTheShownFrameAndDrawsOnlyWhileRunnin
     loop->pause();
     EXPECT_FALSE(loop->redisplay());  // show buffer updated, nothing drawn or posted
     EXPECT_EQ(camera.shownCount(), 3u);
+    // Each redisplay decoded a copy: the raw frame copy is still the camera's frame.
+    EXPECT_EQ(camera.lastShown()[0], 1);
+    EXPECT_EQ(context.rawFrameCopy[0], 1);
     EXPECT_EQ(redisplayNotices, 1);
     EXPECT_EQ(frameNotices, 1);
     loop->stop();
