@@ -30,6 +30,7 @@
 #include "shell/function_keys.h"
 #include "shell/hotplug_watcher.h"
 #include "shell/kd_gel_view.h"
+#include "shell/view_printing.h"
 #include "shell/message_box.h"
 #include "shell/messages.h"
 #include "shell/panel_host.h"
@@ -243,12 +244,38 @@ void CMainFrame::createMenusAndToolbar() {
         const QString path = QFileDialog::getOpenFileName(this, tr("Open"));
         if (!path.isEmpty()) openDocument(path);
     });
+    // Printing of the active image window's view (the framework's standard commands).
+    printing_ = new ViewPrinting(this);
+    auto activeView = [this]() -> QWidget* {
+        CChildFrame* child = activeChild();
+        return child != nullptr ? child->view() : nullptr;
+    };
+    auto* printAction = new QAction(tr("&Print..."), this);
+    printAction->setObjectName(QStringLiteral("57607"));
+    printAction->setShortcut(QKeySequence::Print);
+    connect(printAction, &QAction::triggered, this, [this, activeView] { printing_->print(activeView()); });
+    auto* printDirectAction = new QAction(QIcon::fromTheme(QStringLiteral("document-print")), tr("Print"), this);
+    printDirectAction->setObjectName(QStringLiteral("57608"));
+    connect(printDirectAction, &QAction::triggered, this,
+            [this, activeView] { printing_->printDirect(activeView()); });
+    auto* previewAction = new QAction(tr("Print Pre&view"), this);
+    previewAction->setObjectName(QStringLiteral("57609"));
+    connect(previewAction, &QAction::triggered, this,
+            [this, activeView] { printing_->printPreview(activeView()); });
+    auto* setupAction = new QAction(tr("P&rint Setup..."), this);
+    setupAction->setObjectName(QStringLiteral("57606"));
+    connect(setupAction, &QAction::triggered, this, [this] { printing_->pageSetup(); });
+
     auto* aboutAction = new QAction(windowIcon(), tr("&About Corvalis..."), this);
     connect(aboutAction, &QAction::triggered, this, &CMainFrame::showAbout);
 
     QMenu* file = menuBar()->addMenu(tr("&File"));
     file->addAction(newAction);
     file->addAction(openAction);
+    file->addSeparator();
+    file->addAction(printAction);
+    file->addAction(previewAction);
+    file->addAction(setupAction);
     file->addSeparator();
     recentMenu_ = file->addMenu(tr("Recent &Files"));
     rebuildRecentMenu();
@@ -265,6 +292,7 @@ void CMainFrame::createMenusAndToolbar() {
     standard->addAction(newAction);
     standard->addAction(openAction);
     standard->addSeparator();
+    standard->addAction(printDirectAction);
     standard->addAction(aboutAction);
     view->addAction(standard->toggleViewAction());
 }

@@ -15,6 +15,7 @@ class CPanelHost;
 class CCameraPanel;
 class CSavePanel;
 class HotplugWatcher;
+class ViewPrinting;
 
 // The main window. It owns the camera record (through the frame context), opens and
 // closes the camera, keeps the image window sized to the crop region, hosts the two
@@ -91,6 +92,7 @@ class CMainFrame : public QMainWindow {
     QDockWidget* pane_ = nullptr;
     CPanelHost* panelHost_ = nullptr;
     QMenu* recentMenu_ = nullptr;
+    ViewPrinting* printing_ = nullptr;
     std::unique_ptr<HotplugWatcher> watcher_;
     int paneWidth_ = 0;
 };

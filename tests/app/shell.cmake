@@ -14,3 +14,8 @@ corvalis_add_test(test_main_frame
   LIBS corvalis_app Qt6::Test
   ENV QT_QPA_PLATFORM=offscreen CORVALIS_CAMERA=simulator CORVALIS_SIM_TIMESCALE=0.01
       LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp)
+
+corvalis_add_test(test_view_printing
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/view_printing_test.cpp
+  LIBS corvalis_app
+  ENV QT_QPA_PLATFORM=offscreen)
