@@ -27,6 +27,7 @@
 #include "save/save_panel.h"
 #include "shell/about_dialog.h"
 #include "shell/child_frame.h"
+#include "shell/customize_dialog.h"
 #include "shell/function_keys.h"
 #include "shell/hotplug_watcher.h"
 #include "shell/kd_gel_view.h"
@@ -295,6 +296,12 @@ void CMainFrame::createMenusAndToolbar() {
     standard->addAction(printDirectAction);
     standard->addAction(aboutAction);
     view->addAction(standard->toggleViewAction());
+    view->addSeparator();
+    auto* customize = view->addAction(tr("&Customize..."), this, [this, standard] {
+        CustomizeDialog dialog(this, standard);
+        dialog.exec();
+    });
+    customize->setObjectName(QStringLiteral("35001"));
 }
 
 void CMainFrame::showAbout() {

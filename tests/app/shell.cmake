@@ -19,3 +19,8 @@ corvalis_add_test(test_view_printing
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/view_printing_test.cpp
   LIBS corvalis_app
   ENV QT_QPA_PLATFORM=offscreen)
+
+corvalis_add_test(test_customize_dialog
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/customize_dialog_test.cpp
+  LIBS corvalis_app
+  ENV QT_QPA_PLATFORM=offscreen)
