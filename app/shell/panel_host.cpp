@@ -1,5 +1,6 @@
 #include "shell/panel_host.h"
 
+#include <QScrollArea>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -12,8 +13,17 @@ CPanelHost::CPanelHost(CMainFrame* frame, QWidget* parent) : QWidget(parent) {
     tabs_->setDocumentMode(true);
     cameraPanel_ = new CCameraPanel(frame, tabs_);
     savePanel_ = new CSavePanel(frame, tabs_);
-    tabs_->addTab(cameraPanel_, QStringLiteral("Property"));
-    tabs_->addTab(savePanel_, QStringLiteral("Picture"));
+    // Each panel scrolls vertically when the frame is too short to show all of it.
+    auto scrolling = [this](QWidget* panel) {
+        auto* area = new QScrollArea(tabs_);
+        area->setWidget(panel);
+        area->setWidgetResizable(true);
+        area->setFrameShape(QFrame::NoFrame);
+        area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        return area;
+    };
+    tabs_->addTab(scrolling(cameraPanel_), QStringLiteral("Property"));
+    tabs_->addTab(scrolling(savePanel_), QStringLiteral("Picture"));
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
