@@ -9,6 +9,7 @@
 
 #include "common/bmp_file.h"
 #include "common/tiff_file.h"
+#include "common/whole_file.h"
 #include "frame_decode.h"
 #include "jpeg_file.h"
 #include "platform/clock.h"
@@ -42,25 +43,6 @@ class StreamHold {
     FrameStream* stream_;
     int found_;
 };
-
-bool writeRawFile(const std::string& path, const std::uint8_t* data, std::size_t size) {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) {
-        std::fprintf(stderr, "%s: %s\n", path.c_str(), std::strerror(errno));
-        return false;
-    }
-    bool ok = std::fwrite(data, 1, size, file) == size;
-    int error = errno;
-    if (std::fclose(file) != 0 && ok) {
-        ok = false;
-        error = errno;
-    }
-    if (!ok) {
-        std::fprintf(stderr, "%s: %s\n", path.c_str(), std::strerror(error));
-        std::remove(path.c_str());
-    }
-    return ok;
-}
 
 // The decode's bottom-up blue-green-red picture as top-down red-green-blue rows, the
 // order JPEG and TIFF files keep.
@@ -127,7 +109,7 @@ int captureFrameFiles(SensorDevice& device, FrameReader& reader, std::mutex& dec
     }
 
     bool ok = true;
-    if (formats & kFrameRaw) ok = writeRawFile(basePath + ".raw", raw.data(), frameBytes) && ok;
+    if (formats & kFrameRaw) ok = corvalis::writeWholeFile(basePath + ".raw", raw.data(), frameBytes) && ok;
     if (!decode) return ok ? kCaptureDone : kCaptureFailed;
 
     if (!decodeFrame(decodeLock, device.processor8(), device.processor16(), bytesPerSample, layout,

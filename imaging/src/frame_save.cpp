@@ -11,6 +11,7 @@
 
 #include "common/bmp_file.h"
 #include "common/tiff_file.h"
+#include "common/whole_file.h"
 
 namespace vantelo {
 
@@ -18,26 +19,6 @@ namespace {
 
 void reportUnwritten(const std::string& path, int error) {
     std::fprintf(stderr, "Cannot write %s: %s\n", path.c_str(), std::strerror(error));
-}
-
-// Writes `size` bytes as a new file; a partly written file is removed.
-bool writeWholeFile(const std::string& path, const std::uint8_t* data, std::size_t size) {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) {
-        reportUnwritten(path, errno);
-        return false;
-    }
-    bool ok = std::fwrite(data, 1, size, file) == size;
-    int error = errno;
-    if (std::fclose(file) != 0 && ok) {
-        ok = false;
-        error = errno;
-    }
-    if (!ok) {
-        std::remove(path.c_str());
-        reportUnwritten(path, error);
-    }
-    return ok;
 }
 
 bool wholePictureCropped(const CameraRecord& record) {
@@ -56,7 +37,7 @@ int saveRaw(const CameraRecord& record, const BufferedFrame& frame, const std::s
         bytes = rawDataOffset(record.camera_type) + rawSampleBytes(record, frame.raw.size);
     }
     bytes = std::min(bytes, frame.raw.size);
-    return writeWholeFile(basePath + ".raw", frame.raw.data(), bytes) ? 1 : 0;
+    return corvalis::writeWholeFile(basePath + ".raw", frame.raw.data(), bytes) ? 1 : 0;
 }
 
 bool decodeForSaving(const CameraRecord& record, const BufferedFrame& frame, bool to8,
