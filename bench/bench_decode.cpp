@@ -16,11 +16,14 @@ namespace {
 
 using namespace ostra;
 
-const ModeGeometry& mode0() { return modeTable()[0]; }
+const ModeGeometry& mode0() {
+    return modeTable()[0];
+}
 
 FrameLayout layout0() {
     const ModeGeometry& g = mode0();
-    return FrameLayout{g.processingWidth, g.processingHeight, g.outputWidth, g.outputHeight, false, true};
+    return FrameLayout{
+        g.processingWidth, g.processingHeight, g.outputWidth, g.outputHeight, false, true};
 }
 
 // Picture settings away from neutral: gamma 100, contrast 40, saturation 160, gains.
@@ -47,7 +50,8 @@ void decodeBench(benchmark::State& state, int bytesPerSample) {
     ColorProcessor16 p16(lock);
     configure(p8, threads);
     configure(p16, threads);
-    const auto sky = bench::skyFrame(layout.width, layout.height, bytesPerSample == 1 ? 255 : 65520);
+    const auto sky =
+        bench::skyFrame(layout.width, layout.height, bytesPerSample == 1 ? 255 : 65520);
     std::vector<std::uint8_t> raw;
     for (auto v : sky) {
         if (bytesPerSample == 2) raw.push_back(static_cast<std::uint8_t>(v >> 8));
@@ -63,15 +67,20 @@ void decodeBench(benchmark::State& state, int bytesPerSample) {
     setVbmiEnabled(true);
 }
 
-void BM_Decode8_Mode0(benchmark::State& state) { decodeBench(state, 1); }
-void BM_Decode16_Mode0(benchmark::State& state) { decodeBench(state, 2); }
+void BM_Decode8_Mode0(benchmark::State& state) {
+    decodeBench(state, 1);
+}
+void BM_Decode16_Mode0(benchmark::State& state) {
+    decodeBench(state, 2);
+}
 
 void BM_OpenCvBayer8_Mode0(benchmark::State& state) {
     cv::setNumThreads(1);
     const FrameLayout layout = layout0();
     const auto sky = bench::skyFrame(layout.width, layout.height, 255);
     cv::Mat raw(layout.height, layout.width, CV_8UC1);
-    for (int i = 0; i < layout.width * layout.height; ++i) raw.data[i] = static_cast<std::uint8_t>(sky[i]);
+    for (int i = 0; i < layout.width * layout.height; ++i)
+        raw.data[i] = static_cast<std::uint8_t>(sky[i]);
     cv::Mat bgr(layout.height, layout.width, CV_8UC3);
     for (auto _ : state) {
         cv::cvtColor(raw, bgr, cv::COLOR_BayerGB2BGR);
@@ -83,8 +92,27 @@ void BM_OpenCvBayer8_Mode0(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(BM_OpenCvBayer8_Mode0)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(10)->ReportAggregatesOnly(true);
-BENCHMARK(BM_Decode8_Mode0)->Args({1, 1})->Args({2, 1})->Args({1, 0})->ArgNames({"threads", "vbmi"})->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(10)->ReportAggregatesOnly(true);
-BENCHMARK(BM_Decode16_Mode0)->Args({1, 1})->Args({2, 1})->ArgNames({"threads", "vbmi"})->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(10)->ReportAggregatesOnly(true);
+BENCHMARK(BM_OpenCvBayer8_Mode0)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Repetitions(10)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_Decode8_Mode0)
+    ->Args({1, 1})
+    ->Args({2, 1})
+    ->Args({1, 0})
+    ->ArgNames({"threads", "vbmi"})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Repetitions(10)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_Decode16_Mode0)
+    ->Args({1, 1})
+    ->Args({2, 1})
+    ->ArgNames({"threads", "vbmi"})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Repetitions(10)
+    ->ReportAggregatesOnly(true);
 
 BENCHMARK_MAIN();

@@ -50,19 +50,39 @@ void memcpyBench(benchmark::State& state, int mode, int bps) {
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(rawFrameBytes(g, bps)));
 }
 
-void BM_Memcpy_Raw8_Mode0(benchmark::State& s) { memcpyBench(s, 0, 1); }
-void BM_BuildFrame8_Mode0(benchmark::State& s) { buildBench(s, 0, 1); }
-void BM_Memcpy_Raw16_Mode0(benchmark::State& s) { memcpyBench(s, 0, 2); }
-void BM_BuildFrame16_Mode0(benchmark::State& s) { buildBench(s, 0, 2); }
-void BM_Memcpy_Raw8_Mode2(benchmark::State& s) { memcpyBench(s, 2, 1); }
-void BM_BuildFrame8_Mode2(benchmark::State& s) { buildBench(s, 2, 1); }
-void BM_Memcpy_Raw16_Mode2(benchmark::State& s) { memcpyBench(s, 2, 2); }
-void BM_BuildFrame16_Mode2(benchmark::State& s) { buildBench(s, 2, 2); }
+void BM_Memcpy_Raw8_Mode0(benchmark::State& s) {
+    memcpyBench(s, 0, 1);
+}
+void BM_BuildFrame8_Mode0(benchmark::State& s) {
+    buildBench(s, 0, 1);
+}
+void BM_Memcpy_Raw16_Mode0(benchmark::State& s) {
+    memcpyBench(s, 0, 2);
+}
+void BM_BuildFrame16_Mode0(benchmark::State& s) {
+    buildBench(s, 0, 2);
+}
+void BM_Memcpy_Raw8_Mode2(benchmark::State& s) {
+    memcpyBench(s, 2, 1);
+}
+void BM_BuildFrame8_Mode2(benchmark::State& s) {
+    buildBench(s, 2, 1);
+}
+void BM_Memcpy_Raw16_Mode2(benchmark::State& s) {
+    memcpyBench(s, 2, 2);
+}
+void BM_BuildFrame16_Mode2(benchmark::State& s) {
+    buildBench(s, 2, 2);
+}
 
 }  // namespace
 
-#define FRAME_BENCH(name) \
-    BENCHMARK(name)->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(10)->ReportAggregatesOnly(true)
+#define FRAME_BENCH(name)               \
+    BENCHMARK(name)                     \
+        ->Unit(benchmark::kMillisecond) \
+        ->UseRealTime()                 \
+        ->Repetitions(10)               \
+        ->ReportAggregatesOnly(true)
 FRAME_BENCH(BM_Memcpy_Raw8_Mode0);
 FRAME_BENCH(BM_BuildFrame8_Mode0);
 FRAME_BENCH(BM_Memcpy_Raw16_Mode0);

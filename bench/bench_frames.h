@@ -1,6 +1,6 @@
 #pragma once
-#include <cstdint>
 #include <algorithm>
+#include <cstdint>
 #include <random>
 #include <vector>
 
@@ -8,7 +8,8 @@
 // noise and a scattering of bright stars, never zero, the same for every run.
 namespace bench {
 
-inline std::vector<std::uint16_t> skyFrame(int width, int height, int maxValue, unsigned seed = 42) {
+inline std::vector<std::uint16_t> skyFrame(int width, int height, int maxValue,
+                                           unsigned seed = 42) {
     std::mt19937 rng(seed);
     std::normal_distribution<float> noise(0.0f, maxValue * 0.02f);
     std::vector<std::uint16_t> v(static_cast<std::size_t>(width) * height);
@@ -25,7 +26,8 @@ inline std::vector<std::uint16_t> skyFrame(int width, int height, int maxValue, 
         for (int dy = -2; dy <= 2; ++dy)
             for (int dx = -2; dx <= 2; ++dx) {
                 auto& p = v[static_cast<std::size_t>(cy + dy) * width + cx + dx];
-                p = static_cast<std::uint16_t>(std::min<int>(maxValue, p + maxValue / (1 + dx * dx + dy * dy)));
+                p = static_cast<std::uint16_t>(
+                    std::min<int>(maxValue, p + maxValue / (1 + dx * dx + dy * dy)));
             }
     }
     return v;

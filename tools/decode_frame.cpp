@@ -31,14 +31,15 @@ struct Options {
 };
 
 void usage() {
-    std::cerr << "usage: corvalis-decode [options] OUTPUT.bmp\n"
-                 "  --raw FILE        decode this raw frame (default: the simulated sky)\n"
-                 "  --mode N          resolution mode 0-4 (the simulated sky: 0 or 1)\n"
-                 "  --16              16-bit samples (2 bytes, big-endian)\n"
-                 "  --gamma V         20..150 (100)      --contrast V   0..255 (0)\n"
-                 "  --saturation V    0..255 (128)       --red/--green/--blue V  gains in 1/64 (64)\n"
-                 "  --mirror-h, --mirror-v, --balance (one-push white balance)\n"
-                 "  --exposure MS     simulated exposure (1000)   --gain G  analogue gain (25)\n";
+    std::cerr
+        << "usage: corvalis-decode [options] OUTPUT.bmp\n"
+           "  --raw FILE        decode this raw frame (default: the simulated sky)\n"
+           "  --mode N          resolution mode 0-4 (the simulated sky: 0 or 1)\n"
+           "  --16              16-bit samples (2 bytes, big-endian)\n"
+           "  --gamma V         20..150 (100)      --contrast V   0..255 (0)\n"
+           "  --saturation V    0..255 (128)       --red/--green/--blue V  gains in 1/64 (64)\n"
+           "  --mirror-h, --mirror-v, --balance (one-push white balance)\n"
+           "  --exposure MS     simulated exposure (1000)   --gain G  analogue gain (25)\n";
 }
 
 bool parse(int argc, char** argv, Options& o) {
@@ -53,22 +54,38 @@ bool parse(int argc, char** argv, Options& o) {
             return true;
         };
         bool ok = true;
-        if (a == "--raw" && i + 1 < argc) o.raw = argv[++i];
-        else if (a == "--mode") ok = value(o.mode) && o.mode >= 0 && o.mode <= 4;
-        else if (a == "--16") o.bytesPerSample = 2;
-        else if (a == "--gamma") ok = value(o.gamma);
-        else if (a == "--contrast") ok = value(o.contrast);
-        else if (a == "--saturation") ok = value(o.saturation);
-        else if (a == "--red") ok = value(o.red);
-        else if (a == "--green") ok = value(o.green);
-        else if (a == "--blue") ok = value(o.blue);
-        else if (a == "--gain") ok = value(o.gain);
-        else if (a == "--exposure" && i + 1 < argc) o.exposureMs = std::atof(argv[++i]);
-        else if (a == "--mirror-h") o.mirrorH = true;
-        else if (a == "--mirror-v") o.mirrorV = true;
-        else if (a == "--balance") o.balance = true;
-        else if (!a.empty() && a[0] != '-' && o.output.empty()) o.output = a;
-        else ok = false;
+        if (a == "--raw" && i + 1 < argc)
+            o.raw = argv[++i];
+        else if (a == "--mode")
+            ok = value(o.mode) && o.mode >= 0 && o.mode <= 4;
+        else if (a == "--16")
+            o.bytesPerSample = 2;
+        else if (a == "--gamma")
+            ok = value(o.gamma);
+        else if (a == "--contrast")
+            ok = value(o.contrast);
+        else if (a == "--saturation")
+            ok = value(o.saturation);
+        else if (a == "--red")
+            ok = value(o.red);
+        else if (a == "--green")
+            ok = value(o.green);
+        else if (a == "--blue")
+            ok = value(o.blue);
+        else if (a == "--gain")
+            ok = value(o.gain);
+        else if (a == "--exposure" && i + 1 < argc)
+            o.exposureMs = std::atof(argv[++i]);
+        else if (a == "--mirror-h")
+            o.mirrorH = true;
+        else if (a == "--mirror-v")
+            o.mirrorV = true;
+        else if (a == "--balance")
+            o.balance = true;
+        else if (!a.empty() && a[0] != '-' && o.output.empty())
+            o.output = a;
+        else
+            ok = false;
         if (!ok) {
             std::cerr << "corvalis-decode: bad argument '" << a << "'\n";
             return false;
@@ -108,18 +125,20 @@ std::vector<std::uint8_t> renderSky(const ostra::ModeGeometry& g, const Options&
 bool readRaw(const std::string& path, std::size_t bytes, std::vector<std::uint8_t>& raw) {
     std::ifstream in(path, std::ios::binary | std::ios::ate);
     if (!in) {
-        std::cerr << "corvalis-decode: cannot open " << path << ": " << std::strerror(errno) << "\n";
+        std::cerr << "corvalis-decode: cannot open " << path << ": " << std::strerror(errno)
+                  << "\n";
         return false;
     }
     const auto size = static_cast<std::size_t>(in.tellg());
     if (size != bytes) {
-        std::cerr << "corvalis-decode: " << path << " holds " << size << " bytes; this mode and width need "
-                  << bytes << "\n";
+        std::cerr << "corvalis-decode: " << path << " holds " << size
+                  << " bytes; this mode and width need " << bytes << "\n";
         return false;
     }
     raw.resize(bytes);
     in.seekg(0);
-    return static_cast<bool>(in.read(reinterpret_cast<char*>(raw.data()), static_cast<std::streamsize>(bytes)));
+    return static_cast<bool>(
+        in.read(reinterpret_cast<char*>(raw.data()), static_cast<std::streamsize>(bytes)));
 }
 
 }  // namespace
@@ -132,7 +151,8 @@ int main(int argc, char** argv) {
     }
     const ostra::ModeGeometry& g = *ostra::modeGeometry(o.mode);
     std::vector<std::uint8_t> raw;
-    const std::size_t rawBytes = static_cast<std::size_t>(g.processingWidth) * g.processingHeight * o.bytesPerSample;
+    const std::size_t rawBytes =
+        static_cast<std::size_t>(g.processingWidth) * g.processingHeight * o.bytesPerSample;
     if (o.raw.empty()) {
         raw = renderSky(g, o);
     } else if (!readRaw(o.raw, rawBytes, raw)) {
@@ -154,15 +174,18 @@ int main(int argc, char** argv) {
     configure(p8);
     configure(p16);
 
-    ostra::FrameLayout layout{g.processingWidth, g.processingHeight, g.outputWidth, g.outputHeight, false, false};
+    ostra::FrameLayout layout{
+        g.processingWidth, g.processingHeight, g.outputWidth, g.outputHeight, false, false};
     ostra::mirrorBytes(o.mirrorH, o.mirrorV, layout.rotate180, layout.mirrorLeftRight);
     std::vector<std::uint8_t> picture(ostra::decodedBytes(layout, o.bytesPerSample, true));
-    if (!ostra::decodeFrame(decodeLock, p8, p16, o.bytesPerSample, layout, raw.data(), picture.data(), true)) {
+    if (!ostra::decodeFrame(decodeLock, p8, p16, o.bytesPerSample, layout, raw.data(),
+                            picture.data(), true)) {
         std::cerr << "corvalis-decode: the decode could not run (out of memory?)\n";
         return 1;
     }
     if (!corvalis::writeBmp24(o.output, picture.data(), g.outputWidth, g.outputHeight)) {
-        std::cerr << "corvalis-decode: cannot write " << o.output << ": " << std::strerror(errno) << "\n";
+        std::cerr << "corvalis-decode: cannot write " << o.output << ": " << std::strerror(errno)
+                  << "\n";
         return 1;
     }
     std::cout << "wrote " << o.output << " (" << g.outputWidth << " x " << g.outputHeight << ")\n";

@@ -52,7 +52,8 @@ CustomizeDialog::CustomizeDialog(QMainWindow* frame, QToolBar* toolbar)
     connect(show, &QCheckBox::toggled, toolbar_, &QToolBar::setVisible);
     auto* large = new QCheckBox(tr("Large icons"), options);
     large->setChecked(toolbar_->iconSize().height() > 24);
-    connect(large, &QCheckBox::toggled, this, [this](bool on) { toolbar_->setIconSize(on ? QSize(32, 32) : QSize(16, 16)); });
+    connect(large, &QCheckBox::toggled, this,
+            [this](bool on) { toolbar_->setIconSize(on ? QSize(32, 32) : QSize(16, 16)); });
     auto* text = new QCheckBox(tr("Show text under icons"), options);
     text->setChecked(toolbar_->toolButtonStyle() == Qt::ToolButtonTextUnderIcon);
     connect(text, &QCheckBox::toggled, this, [this](bool on) {
@@ -114,7 +115,8 @@ QList<QAction*> CustomizeDialog::actionsOf(const QString& category) const {
             if (menu->menu() != nullptr) collect(menu->menu(), actions);
     } else if (category != kNewMenu) {
         for (QAction* menu : menus)
-            if (menu->menu() != nullptr && plainText(menu) == category) collect(menu->menu(), actions);
+            if (menu->menu() != nullptr && plainText(menu) == category)
+                collect(menu->menu(), actions);
     }
     return actions;
 }

@@ -31,10 +31,10 @@
 #include "shell/function_keys.h"
 #include "shell/hotplug_watcher.h"
 #include "shell/kd_gel_view.h"
-#include "shell/view_printing.h"
 #include "shell/message_box.h"
 #include "shell/messages.h"
 #include "shell/panel_host.h"
+#include "shell/view_printing.h"
 #include "shell/window_fit.h"
 
 // The icons are compiled into the static app library, which has to register them.
@@ -254,8 +254,10 @@ void CMainFrame::createMenusAndToolbar() {
     auto* printAction = new QAction(tr("&Print..."), this);
     printAction->setObjectName(QStringLiteral("57607"));
     printAction->setShortcut(QKeySequence::Print);
-    connect(printAction, &QAction::triggered, this, [this, activeView] { printing_->print(activeView()); });
-    auto* printDirectAction = new QAction(QIcon::fromTheme(QStringLiteral("document-print")), tr("Print"), this);
+    connect(printAction, &QAction::triggered, this,
+            [this, activeView] { printing_->print(activeView()); });
+    auto* printDirectAction =
+        new QAction(QIcon::fromTheme(QStringLiteral("document-print")), tr("Print"), this);
     printDirectAction->setObjectName(QStringLiteral("57608"));
     connect(printDirectAction, &QAction::triggered, this,
             [this, activeView] { printing_->printDirect(activeView()); });

@@ -28,7 +28,8 @@ bool ViewPrinting::printDirect(QWidget* view) {
 void ViewPrinting::printPreview(QWidget* view) {
     if (view == nullptr) return;
     QPrintPreviewDialog dialog(&printer_, dialogParent_);
-    connect(&dialog, &QPrintPreviewDialog::paintRequested, this, [this, view](QPrinter*) { render(view); });
+    connect(&dialog, &QPrintPreviewDialog::paintRequested, this,
+            [this, view](QPrinter*) { render(view); });
     dialog.exec();
 }
 

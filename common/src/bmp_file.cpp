@@ -24,7 +24,8 @@ bool writeBmp24(const std::string& path, const std::uint8_t* bottomUpBgr, int wi
     }
     const std::size_t row = static_cast<std::size_t>(width) * 3;
     const std::size_t stride = (row + 3) & ~std::size_t{3};
-    const std::uint64_t dataSize = static_cast<std::uint64_t>(stride) * static_cast<std::uint64_t>(height);
+    const std::uint64_t dataSize =
+        static_cast<std::uint64_t>(stride) * static_cast<std::uint64_t>(height);
     if (dataSize + 54 > 0xFFFFFFFFu) {
         errno = EFBIG;
         return false;

@@ -65,7 +65,8 @@ bool writeAll(int fd, const std::string& data) {
 // Makes the rename itself durable; not every file system allows it, so it is best effort.
 void syncDirectoryOf(const std::string& path) {
     const auto slash = path.find_last_of('/');
-    const std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+    const std::string dir =
+        slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
     const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return;
     ::fsync(fd);
@@ -142,8 +143,8 @@ bool IniFile::load(const std::string& path, std::string& error) {
         }
         if (n == 0) break;
         if (data.size() + static_cast<std::size_t>(n) > kMaxFileBytes) {
-            error = "refusing to read " + path + ": larger than " +
-                    std::to_string(kMaxFileBytes) + " bytes";
+            error = "refusing to read " + path + ": larger than " + std::to_string(kMaxFileBytes) +
+                    " bytes";
             ok = false;
             break;
         }

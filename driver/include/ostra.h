@@ -46,8 +46,10 @@ OSTRA_API int OstraIICameraDisplayEnable(int on);
  * output width x height x 3 bytes (x 2 for 16-bit data unless to8), bottom-up
  * blue-green-red, and ignores `width` and `height`. */
 OSTRA_API int OstraIICameraGrabFrame(unsigned char* destination);
-OSTRA_API int OstraIICameraDecode(unsigned char* raw, unsigned char* rgb, int width, int height, int to8);
-OSTRA_API int OstraIICameraCaptureFile(const char* basePath, int formats); /* 1 JPEG, 2 BMP, 4 raw, 8 TIFF */
+OSTRA_API int OstraIICameraDecode(unsigned char* raw, unsigned char* rgb, int width, int height,
+                                  int to8);
+OSTRA_API int OstraIICameraCaptureFile(const char* basePath,
+                                       int formats); /* 1 JPEG, 2 BMP, 4 raw, 8 TIFF */
 
 OSTRA_API int OstraIICameraSetResolution(int mode);
 OSTRA_API int OstraIICameraGetResolution(unsigned char* mode);

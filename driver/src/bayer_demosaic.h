@@ -3,8 +3,8 @@
 #include <cstring>
 #include <type_traits>
 
-#include "vector_clones.h"
 #include <utility>
+#include "vector_clones.h"
 
 namespace ostra {
 
@@ -12,11 +12,16 @@ namespace ostra {
 // division by 3, two a shift by 1, one is copied.
 inline int meanOf(int sum, int count) {
     switch (count) {
-        case 4: return sum >> 2;
-        case 3: return sum / 3;
-        case 2: return sum >> 1;
-        case 1: return sum;
-        default: return 0;
+        case 4:
+            return sum >> 2;
+        case 3:
+            return sum / 3;
+        case 2:
+            return sum >> 1;
+        case 1:
+            return sum;
+        default:
+            return 0;
     }
 }
 
@@ -30,9 +35,11 @@ void columnMask(Sample* mask, int w) {
 // candidate is formed at every column and the column mask (all ones at green sites)
 // picks the one that applies, so the loop has no branch and runs as vector code.
 template <typename Sample>
-OSTRA_VECTOR_CLONES void demosaicInterior(const Sample* __restrict cur, const Sample* __restrict up, const Sample* __restrict down,
-                      const Sample* __restrict evenColumns, int greenParity, int w, Sample* __restrict g,
-                      Sample* __restrict rc, Sample* __restrict cc) {
+OSTRA_VECTOR_CLONES void demosaicInterior(const Sample* __restrict cur, const Sample* __restrict up,
+                                          const Sample* __restrict down,
+                                          const Sample* __restrict evenColumns, int greenParity,
+                                          int w, Sample* __restrict g, Sample* __restrict rc,
+                                          Sample* __restrict cc) {
     using Sum = std::conditional_t<sizeof(Sample) == 1, std::uint16_t, std::uint32_t>;
     const Sample flipMask = greenParity == 0 ? Sample(0) : Sample(~Sample(0));
     for (int c = 1; c < w - 1; ++c) {
@@ -41,7 +48,8 @@ OSTRA_VECTOR_CLONES void demosaicInterior(const Sample* __restrict cur, const Sa
         const Sample across = static_cast<Sample>((l + r) >> 1);
         const Sample along = static_cast<Sample>((u + d) >> 1);
         const Sample cross = static_cast<Sample>((l + r + u + d) >> 2);
-        const Sample diagonal = static_cast<Sample>((Sum(up[c - 1]) + up[c + 1] + down[c - 1] + down[c + 1]) >> 2);
+        const Sample diagonal =
+            static_cast<Sample>((Sum(up[c - 1]) + up[c + 1] + down[c - 1] + down[c + 1]) >> 2);
         const Sample m = static_cast<Sample>(evenColumns[c] ^ flipMask);
         const Sample n = static_cast<Sample>(~m);
         g[c] = static_cast<Sample>((self & m) | (cross & n));
@@ -58,8 +66,8 @@ OSTRA_VECTOR_CLONES void demosaicInterior(const Sample* __restrict cur, const Sa
 // `evenColumns` holds w samples, all ones at even columns and zero at odd ones
 // (see columnMask).
 template <typename Sample>
-void demosaicRow(const Sample* mosaic, int w, int h, int row, int patternCode, const Sample* evenColumns,
-                 Sample* blue, Sample* green, Sample* red) {
+void demosaicRow(const Sample* mosaic, int w, int h, int row, int patternCode,
+                 const Sample* evenColumns, Sample* blue, Sample* green, Sample* red) {
     const Sample* cur = mosaic + static_cast<std::size_t>(row) * w;
     if (patternCode == 7) {
         std::memcpy(blue, cur, w * sizeof(Sample));

@@ -21,7 +21,7 @@ namespace ostra {
 // (anything failing leaves nothing behind); close() saves the team in use and stops
 // the sensor; the destructor frees the rest.
 class CameraContext {
-public:
+  public:
     CameraContext();
     ~CameraContext();
     CameraContext(const CameraContext&) = delete;
@@ -47,7 +47,7 @@ public:
     // 1/64 units (truncated), made the sensor's gains.
     void adoptProcessorGains(int& red, int& green, int& blue);
 
-private:
+  private:
     std::mutex decodeLock_;
     std::unique_ptr<SensorDevice> device_;
     std::unique_ptr<FrameReader> reader_;

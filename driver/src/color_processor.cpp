@@ -24,7 +24,7 @@ struct ColorProcessor<Sample>::Rows {
     Sample* plane[3][3];  // [slot][channel]
     int tag[3];
     Sample* smoothedGreen;
-    Sample* blue;     // blue and red after the saturation step
+    Sample* blue;  // blue and red after the saturation step
     Sample* red;
     Sample* picture;  // one mapped row, W pixels of 3 samples, picture order
     Sample* evenColumns;
@@ -186,12 +186,15 @@ namespace {
 // lo's parity) becomes the mean of its four neighbours' greens, read from the rows
 // as they were before smoothing.
 template <typename Sample>
-OSTRA_VECTOR_CLONES void smoothGreens(const Sample* __restrict up, const Sample* __restrict cur, const Sample* __restrict down,
-                  const Sample* __restrict evenColumns, int lo, int hi, Sample* __restrict out) {
+OSTRA_VECTOR_CLONES void smoothGreens(const Sample* __restrict up, const Sample* __restrict cur,
+                                      const Sample* __restrict down,
+                                      const Sample* __restrict evenColumns, int lo, int hi,
+                                      Sample* __restrict out) {
     using Sum = std::conditional_t<sizeof(Sample) == 1, std::uint16_t, std::uint32_t>;
     const Sample flipMask = (lo & 1) == 0 ? Sample(0) : Sample(~Sample(0));
     for (int c = lo; c <= hi; ++c) {
-        const Sample mean = static_cast<Sample>((Sum(up[c]) + down[c] + cur[c - 1] + cur[c + 1]) >> 2);
+        const Sample mean =
+            static_cast<Sample>((Sum(up[c]) + down[c] + cur[c - 1] + cur[c + 1]) >> 2);
         const Sample m = static_cast<Sample>(evenColumns[c] ^ flipMask);
         out[c] = static_cast<Sample>((mean & m) | (cur[c] & Sample(~m)));
     }
@@ -201,14 +204,17 @@ OSTRA_VECTOR_CLONES void smoothGreens(const Sample* __restrict up, const Sample*
 // pixel's green by the 16.16 factor, in integers for 8-bit samples and in single
 // precision for 16-bit ones, clamped to the sample range.
 template <typename Sample>
-OSTRA_VECTOR_CLONES void saturateRow(const Sample* __restrict b, const Sample* __restrict g, const Sample* __restrict r,
-                 Sample* __restrict outB, Sample* __restrict outR, int w, std::int32_t saturation) {
+OSTRA_VECTOR_CLONES void saturateRow(const Sample* __restrict b, const Sample* __restrict g,
+                                     const Sample* __restrict r, Sample* __restrict outB,
+                                     Sample* __restrict outR, int w, std::int32_t saturation) {
     constexpr int kMax = std::numeric_limits<Sample>::max();
     if constexpr (sizeof(Sample) == 1) {
         for (int c = 0; c < w; ++c) {
             const int G = g[c];
-            outB[c] = static_cast<Sample>(std::clamp(G + (((b[c] - G) * saturation) >> 16), 0, kMax));
-            outR[c] = static_cast<Sample>(std::clamp(G + (((r[c] - G) * saturation) >> 16), 0, kMax));
+            outB[c] =
+                static_cast<Sample>(std::clamp(G + (((b[c] - G) * saturation) >> 16), 0, kMax));
+            outR[c] =
+                static_cast<Sample>(std::clamp(G + (((r[c] - G) * saturation) >> 16), 0, kMax));
         }
     } else {
         constexpr float kScale = 1.0f / 65536.0f;
@@ -228,7 +234,8 @@ OSTRA_VECTOR_CLONES void saturateRow(const Sample* __restrict b, const Sample* _
 // `kFlip`).
 template <typename Sample, bool kFlip>
 void lookUpRow(const Sample* __restrict b, const Sample* __restrict g, const Sample* __restrict r,
-               Sample* __restrict out, int w, const Sample* tb, const Sample* tg, const Sample* tr) {
+               Sample* __restrict out, int w, const Sample* tb, const Sample* tg,
+               const Sample* tr) {
     int c = 0;
     if constexpr (sizeof(Sample) == 1) {
         if (vbmiAvailable()) c = lookUpRowVbmi(b, g, r, out, w, tb, tg, tr, kFlip);
@@ -239,7 +246,9 @@ void lookUpRow(const Sample* __restrict b, const Sample* __restrict g, const Sam
             std::memcpy(&bi, b + at, 8);
             std::memcpy(&gi, g + at, 8);
             std::memcpy(&ri, r + at, 8);
-            auto byteOf = [](std::uint64_t v, int k) { return static_cast<unsigned>((v >> (8 * (kFlip ? 7 - k : k))) & 0xFF); };
+            auto byteOf = [](std::uint64_t v, int k) {
+                return static_cast<unsigned>((v >> (8 * (kFlip ? 7 - k : k))) & 0xFF);
+            };
             std::uint64_t px[8];
             for (int k = 0; k < 8; ++k)
                 px[k] = std::uint64_t{tb[byteOf(bi, k)]} | std::uint64_t{tg[byteOf(gi, k)]} << 8 |
@@ -263,12 +272,13 @@ void lookUpRow(const Sample* __restrict b, const Sample* __restrict g, const Sam
 // Monochrome (saturation 0, where the three tables are equal): one weighted value
 // written to all three channels.
 template <typename Sample, bool kFlip>
-void monochromeRow(const Sample* b, const Sample* g, const Sample* r, Sample* out, int w, const Sample* tb,
-                   const Sample* tg, const Sample* tr) {
+void monochromeRow(const Sample* b, const Sample* g, const Sample* r, Sample* out, int w,
+                   const Sample* tb, const Sample* tg, const Sample* tr) {
     constexpr int kMax = std::numeric_limits<Sample>::max();
     for (int c = 0; c < w; ++c) {
         const int dc = kFlip ? w - 1 - c : c;
-        const float y = 0.114f * static_cast<float>(tr[b[dc]]) + 0.587f * static_cast<float>(tg[g[dc]]) +
+        const float y = 0.114f * static_cast<float>(tr[b[dc]]) +
+                        0.587f * static_cast<float>(tg[g[dc]]) +
                         0.299f * static_cast<float>(tb[r[dc]]);
         const Sample v = static_cast<Sample>(std::min(static_cast<int>(y), kMax));
         out[3 * c] = v;
@@ -328,15 +338,15 @@ void ColorProcessor<Sample>::processRows(const Sample* mosaic, Out* dst, const F
             const int dist = rows.tag[s] < 0 ? 1 << 30 : std::abs(rows.tag[s] - d);
             if (dist > far) far = dist, victim = s;
         }
-        demosaicRow(mosaic, w, h, d, patternCode_, rows.evenColumns, rows.plane[victim][0], rows.plane[victim][1],
-                    rows.plane[victim][2]);
+        demosaicRow(mosaic, w, h, d, patternCode_, rows.evenColumns, rows.plane[victim][0],
+                    rows.plane[victim][1], rows.plane[victim][2]);
         rows.tag[victim] = d;
         return victim;
     };
 
     for (int i = firstRow; i < endRow; ++i) {
-        const int m = h - 1 - i;                          // picture row (before the row reversal)
-        const int d = layout.rotate180 ? h - 1 - m : m;   // mosaic row it comes from
+        const int m = h - 1 - i;                         // picture row (before the row reversal)
+        const int d = layout.rotate180 ? h - 1 - m : m;  // mosaic row it comes from
         const bool inSmoothRows = m >= 1 && m <= lastSmoothRow;
         const bool setA = inSmoothRows && ((m % 2 == 1) != layout.mirrorLeftRight);
         const bool setB = inSmoothRows && !setA;
@@ -380,8 +390,8 @@ void ColorProcessor<Sample>::processRows(const Sample* mosaic, Out* dst, const F
 }
 
 template <typename Sample>
-bool ColorProcessor<Sample>::process(const Sample* mosaic, std::uint8_t* dst, const FrameLayout& layout,
-                                     bool to8) {
+bool ColorProcessor<Sample>::process(const Sample* mosaic, std::uint8_t* dst,
+                                     const FrameLayout& layout, bool to8) {
     const int w = width_, h = height_;
     if (!rowsReady_ || layout.width != w || layout.height != h || layout.outputHeight != h ||
         (layout.outputWidth != w && layout.outputWidth != w / 2) || w <= 0 || h <= 0) {

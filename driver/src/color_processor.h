@@ -11,10 +11,18 @@ namespace ostra {
 
 // Conversions from the camera context's setting values to processor parameters
 // (both processors always receive the same values).
-inline float gainFactor(int units64) { return static_cast<float>(units64) * 0.015625f; }
-inline float gammaExponent(int value) { return static_cast<float>(value + 48) * 0.0078125f; }
-inline float contrastFactor(int value) { return static_cast<float>(value + 100) * 0.01f; }
-inline float saturationFactor(int value) { return static_cast<float>(value) * 0.0078125f; }
+inline float gainFactor(int units64) {
+    return static_cast<float>(units64) * 0.015625f;
+}
+inline float gammaExponent(int value) {
+    return static_cast<float>(value + 48) * 0.0078125f;
+}
+inline float contrastFactor(int value) {
+    return static_cast<float>(value + 100) * 0.01f;
+}
+inline float saturationFactor(int value) {
+    return static_cast<float>(value) * 0.0078125f;
+}
 
 // Turns one Bayer frame into a bottom-up blue-green-red picture with the picture
 // settings applied: bilinear demosaic, rotate/mirror, one-push white balance, green
@@ -30,7 +38,7 @@ inline float saturationFactor(int value) { return static_cast<float>(value) * 0.
 // so no whole-frame intermediate exists and no step sweeps the frame on its own.
 template <typename Sample>
 class ColorProcessor {
-public:
+  public:
     static constexpr int kMaxValue = std::numeric_limits<Sample>::max();  // N: 255 or 65535
     static constexpr int kTableSize = kMaxValue + 1;
     // One-push white balance keeps its gains within these limits.
@@ -42,10 +50,12 @@ public:
     ColorProcessor& operator=(const ColorProcessor&) = delete;
 
     void setGains(float blue, float green, float red);
-    void setContrast(float factor);  // clamped to 0..3.55
-    void setGamma(float exponent);   // clamped to 0..2
-    void setSaturation(float value); // clamped to 0..2, kept as 16.16 fixed point
-    void setWhiteBalancePending(bool pending) { balancePending_.store(pending, std::memory_order_relaxed); }
+    void setContrast(float factor);   // clamped to 0..3.55
+    void setGamma(float exponent);    // clamped to 0..2
+    void setSaturation(float value);  // clamped to 0..2, kept as 16.16 fixed point
+    void setWhiteBalancePending(bool pending) {
+        balancePending_.store(pending, std::memory_order_relaxed);
+    }
     bool whiteBalancePending() const { return balancePending_.load(std::memory_order_relaxed); }
     void gains(float& blue, float& green, float& red) const;
     // Processing size of the mode; false when the row buffers cannot be allocated
@@ -61,7 +71,9 @@ public:
     float gamma() const { return gamma_; }
     std::int32_t saturationFixed() const { return saturation_; }
     void channelMeans(float& blue, float& green, float& red) const;
-    const Sample* table(int channel) const { return tables_[channel].data(); }  // 0 blue, 1 green, 2 red
+    const Sample* table(int channel) const {
+        return tables_[channel].data();
+    }  // 0 blue, 1 green, 2 red
 
     // Decodes `mosaic` (W x H samples in host order) into `dst`, which holds
     // layout.outputWidth x layout.outputHeight pixels of three samples each; with
@@ -73,7 +85,7 @@ public:
     // Rows of one decode may be shared between two threads (1 or 2).
     void setThreads(int threads) { threads_ = threads < 2 ? 1 : 2; }
 
-private:
+  private:
     struct Rows;
     void rebuildTablesLocked();
     void measureWhiteBalance(const Sample* mosaic, const FrameLayout& layout);
@@ -91,7 +103,7 @@ private:
     std::atomic<bool> balancePending_{false};
     float meanBlue_ = 0.0f, meanGreen_ = 0.0f, meanRed_ = 0.0f;
     std::vector<Sample> tables_[3];
-    std::vector<Sample> tone_;      // the tone curve, kept to rebuild without allocating
+    std::vector<Sample> tone_;  // the tone curve, kept to rebuild without allocating
     static constexpr int kWorkers = 2;
     int threads_ = 1;
     std::vector<Sample> rowStore_;  // row buffers of the one-pass decode, per worker

@@ -22,8 +22,8 @@ std::size_t readRequestBytes(const ModeGeometry& g, int bytesPerSample) {
 }
 
 std::size_t builtFrameBytes(const ModeGeometry& g, int bytesPerSample) {
-    return static_cast<std::size_t>(g.processingWidth) * static_cast<std::size_t>(g.processingHeight) *
-           static_cast<std::size_t>(bytesPerSample);
+    return static_cast<std::size_t>(g.processingWidth) *
+           static_cast<std::size_t>(g.processingHeight) * static_cast<std::size_t>(bytesPerSample);
 }
 
 namespace {
@@ -36,7 +36,8 @@ bool markerAt(const std::uint8_t* p) {
 
 // Row y of the de-interlaced read-out: field A row y / 2 for even y, field B row
 // (y - 1) / 2 for odd y, while y lies within the field pairs; null (a zero row) after.
-const std::uint8_t* deinterlacedRow(const ModeGeometry& g, const std::uint8_t* frame, std::size_t rowBytes, int y) {
+const std::uint8_t* deinterlacedRow(const ModeGeometry& g, const std::uint8_t* frame,
+                                    std::size_t rowBytes, int y) {
     if (y < 0 || y >= 2 * g.fieldPairs) return nullptr;
     const int rawRow = (y % 2 == 0) ? y / 2 : g.fieldBStart + (y - 1) / 2;
     return frame + rowBytes * static_cast<std::size_t>(rawRow);
@@ -64,19 +65,22 @@ void storeSample(std::uint8_t* p, int index, unsigned value) {
 // One binned row: output sample 2j + c is the saturated sum of the same-colour
 // samples at columns 2bj + c + 2t (t < b) of the b input rows.
 template <typename Sample, int kBin>
-OSTRA_VECTOR_CLONES void binRow(const std::uint8_t* const* rows, int outSamples, std::uint8_t* out) {
+OSTRA_VECTOR_CLONES void binRow(const std::uint8_t* const* rows, int outSamples,
+                                std::uint8_t* out) {
     constexpr unsigned kMax = (1u << (8 * sizeof(Sample))) - 1;
     for (int o = 0; o < outSamples; ++o) {
         const int j = o >> 1, c = o & 1;
         unsigned sum = 0;
         for (int r = 0; r < kBin; ++r)
-            for (int t = 0; t < kBin; ++t) sum += loadSample<Sample>(rows[r], 2 * kBin * j + c + 2 * t);
+            for (int t = 0; t < kBin; ++t)
+                sum += loadSample<Sample>(rows[r], 2 * kBin * j + c + 2 * t);
         storeSample<Sample>(out, o, std::min(sum, kMax));
     }
 }
 
 template <typename Sample, int kBin>
-void binFrame(const ModeGeometry& g, const std::uint8_t* frame, std::size_t rawRowBytes, std::uint8_t* target) {
+void binFrame(const ModeGeometry& g, const std::uint8_t* frame, std::size_t rawRowBytes,
+              std::uint8_t* target) {
     const std::size_t outRowBytes = static_cast<std::size_t>(g.processingWidth) * sizeof(Sample);
     const std::size_t columnOffset = static_cast<std::size_t>(g.cropX0) * sizeof(Sample);
     // Same-colour zero samples for rows past the field pairs.
@@ -89,14 +93,16 @@ void binFrame(const ModeGeometry& g, const std::uint8_t* frame, std::size_t rawR
             const std::uint8_t* row = deinterlacedRow(g, frame, rawRowBytes, first + 2 * r);
             rows[r] = row ? row + columnOffset : zeros;
         }
-        binRow<Sample, kBin>(rows, g.processingWidth, target + outRowBytes * static_cast<std::size_t>(out));
+        binRow<Sample, kBin>(rows, g.processingWidth,
+                             target + outRowBytes * static_cast<std::size_t>(out));
     }
 }
 
 }  // namespace
 
 bool frameIntact(const std::uint8_t* data, std::size_t length, int frameSpeed) {
-    if (data == nullptr || length <= static_cast<std::size_t>(kFrameStartMarkerLength)) return false;
+    if (data == nullptr || length <= static_cast<std::size_t>(kFrameStartMarkerLength))
+        return false;
     if (frameSpeed != 4 && !markerAt(data)) return false;
     const std::size_t blocks = length / 512;
     for (std::size_t k = 1; k < blocks; ++k)
@@ -124,13 +130,20 @@ void buildFrame(const ModeGeometry& g, int bytesPerSample, bool hasHeader, const
     }
     const bool wide = bytesPerSample == 2;
     switch (g.binning) {
-        case 2: wide ? binFrame<std::uint16_t, 2>(g, frame, rawRowBytes, target)
-                     : binFrame<std::uint8_t, 2>(g, frame, rawRowBytes, target); break;
-        case 3: wide ? binFrame<std::uint16_t, 3>(g, frame, rawRowBytes, target)
-                     : binFrame<std::uint8_t, 3>(g, frame, rawRowBytes, target); break;
-        case 4: wide ? binFrame<std::uint16_t, 4>(g, frame, rawRowBytes, target)
-                     : binFrame<std::uint8_t, 4>(g, frame, rawRowBytes, target); break;
-        default: break;
+        case 2:
+            wide ? binFrame<std::uint16_t, 2>(g, frame, rawRowBytes, target)
+                 : binFrame<std::uint8_t, 2>(g, frame, rawRowBytes, target);
+            break;
+        case 3:
+            wide ? binFrame<std::uint16_t, 3>(g, frame, rawRowBytes, target)
+                 : binFrame<std::uint8_t, 3>(g, frame, rawRowBytes, target);
+            break;
+        case 4:
+            wide ? binFrame<std::uint16_t, 4>(g, frame, rawRowBytes, target)
+                 : binFrame<std::uint8_t, 4>(g, frame, rawRowBytes, target);
+            break;
+        default:
+            break;
     }
 }
 

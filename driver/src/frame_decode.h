@@ -19,8 +19,8 @@ std::size_t decodedBytes(const FrameLayout& layout, int bytesPerSample, bool to8
 // processor could not run (its size does not match or its buffers are missing); the
 // destination is then left as it was.
 bool decodeFrame(std::mutex& decodeLock, ColorProcessor8& processor8, ColorProcessor16& processor16,
-                 int bytesPerSample, const FrameLayout& layout, std::uint8_t* raw, std::uint8_t* dst,
-                 bool to8);
+                 int bytesPerSample, const FrameLayout& layout, std::uint8_t* raw,
+                 std::uint8_t* dst, bool to8);
 
 // Swaps the two bytes of `count` 16-bit samples in place.
 void swapSampleBytes(std::uint8_t* samples, std::size_t count);

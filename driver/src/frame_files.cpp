@@ -109,7 +109,8 @@ int captureFrameFiles(SensorDevice& device, FrameReader& reader, std::mutex& dec
     }
 
     bool ok = true;
-    if (formats & kFrameRaw) ok = corvalis::writeWholeFile(basePath + ".raw", raw.data(), frameBytes) && ok;
+    if (formats & kFrameRaw)
+        ok = corvalis::writeWholeFile(basePath + ".raw", raw.data(), frameBytes) && ok;
     if (!decode) return ok ? kCaptureDone : kCaptureFailed;
 
     if (!decodeFrame(decodeLock, device.processor8(), device.processor16(), bytesPerSample, layout,

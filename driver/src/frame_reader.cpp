@@ -42,7 +42,8 @@ int FrameReader::read(std::uint8_t* target, int& bytesPerSample) {
     state.readStartTick = clock::tickCount();
     state.commands->run(kSlotStartFrame, state);
     const std::size_t raw = rawFrameBytes(g, bps);
-    const std::size_t got = device_.channel().read(std::span(buffer_.data(), buffer_.size()), readLength(g, bps));
+    const std::size_t got =
+        device_.channel().read(std::span(buffer_.data(), buffer_.size()), readLength(g, bps));
     if (got == 0) return kNoFrame;
     state.readEndTick = clock::tickCount();
 
@@ -68,7 +69,8 @@ int FrameReader::read(std::uint8_t* target, int& bytesPerSample) {
     return device_.busy() ? kNoFrame : result;
 }
 
-int FrameReader::grab(std::uint8_t* staging, int& stagingBytesPerSample, std::uint8_t* destination) {
+int FrameReader::grab(std::uint8_t* staging, int& stagingBytesPerSample,
+                      std::uint8_t* destination) {
     const int result = read(staging, stagingBytesPerSample);
     std::memcpy(destination, staging, builtFrameBytes(device_.geometry(), stagingBytesPerSample));
     return result;

@@ -12,7 +12,7 @@ namespace ostra {
 // caller's frame (de-interlaced, cropped, binned). The read buffer is sized once for
 // the largest read-out, so a read allocates nothing.
 class FrameReader {
-public:
+  public:
     static constexpr int kDelivered = 1;
     static constexpr int kFailedCheck = 0;
     static constexpr int kNoFrame = -3;
@@ -42,7 +42,7 @@ public:
     // Room for the largest frame a read can deliver (mode 0, 16-bit).
     static std::size_t maxFrameBytes();
 
-private:
+  private:
     SensorDevice& device_;
     std::vector<std::uint8_t> buffer_;
     std::mutex readLock_;  // one read buffer: reads from several threads take turns

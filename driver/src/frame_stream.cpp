@@ -23,7 +23,8 @@ constexpr std::uint32_t kStopSettleMs = 200;
 std::size_t largestPictureBytes() {
     std::size_t most = 0;
     for (const ModeGeometry& g : modeTable())
-        most = std::max(most, static_cast<std::size_t>(g.outputWidth) * static_cast<std::size_t>(g.outputHeight) * 3);
+        most = std::max(most, static_cast<std::size_t>(g.outputWidth) *
+                                  static_cast<std::size_t>(g.outputHeight) * 3);
     return most;
 }
 
@@ -33,11 +34,17 @@ bool alive(const KdWindow* window) {
 
 }  // namespace
 
-FrameStream::FrameStream(SensorDevice& device, FrameReader& reader, std::mutex& decodeLock, KdWindow* display,
-                         KdWindow* notify)
-    : device_(device), frames_(reader), decodeLock_(decodeLock), display_(display), notify_(notify) {}
+FrameStream::FrameStream(SensorDevice& device, FrameReader& reader, std::mutex& decodeLock,
+                         KdWindow* display, KdWindow* notify)
+    : device_(device),
+      frames_(reader),
+      decodeLock_(decodeLock),
+      display_(display),
+      notify_(notify) {}
 
-FrameStream::~FrameStream() { stop(); }
+FrameStream::~FrameStream() {
+    stop();
+}
 
 int FrameStream::play() {
     std::lock_guard control(controlLock_);
@@ -151,16 +158,18 @@ void FrameStream::decodeLoop() {
             clock::sleepMs(kPausedSleepMs);
             continue;
         }
-        if (exchange(decode_, false)) show();
-        else clock::sleepMs(kIdleSleepMs);
+        if (exchange(decode_, false))
+            show();
+        else
+            clock::sleepMs(kIdleSleepMs);
     }
 }
 
 void FrameStream::show() {
     const FrameLayout layout = device_.frameLayout();
     // A picture that could not be made is neither shown nor announced.
-    if (!decodeFrame(decodeLock_, device_.processor8(), device_.processor16(), decode_.bytesPerSample, layout,
-                     decode_.data, picture_.data, true))
+    if (!decodeFrame(decodeLock_, device_.processor8(), device_.processor16(),
+                     decode_.bytesPerSample, layout, decode_.data, picture_.data, true))
         return;
     if (displayEnabled_ != 0 && alive(display_) && display_->draw)
         display_->draw(display_->context, picture_.data, layout.outputWidth, layout.outputHeight);

@@ -26,13 +26,13 @@ namespace ostra {
 // play(), pause() and stop() may be called from any of the caller's threads; never from
 // the window callbacks, which run on the decoder thread.
 class FrameStream {
-public:
+  public:
     enum State : std::uint8_t { kStreaming = 0, kPaused = 1, kStopped = 2 };
     static constexpr unsigned kDefaultVideoMessage = 1024 + 101;
 
     // Either window may be null.
-    FrameStream(SensorDevice& device, FrameReader& reader, std::mutex& decodeLock, KdWindow* display,
-                KdWindow* notify);
+    FrameStream(SensorDevice& device, FrameReader& reader, std::mutex& decodeLock,
+                KdWindow* display, KdWindow* notify);
     ~FrameStream();
     FrameStream(const FrameStream&) = delete;
     FrameStream& operator=(const FrameStream&) = delete;
@@ -57,7 +57,7 @@ public:
     // frame waits afterwards exactly when `publish` was set.
     int exchange(FrameBuffer& slot, bool publish);
 
-private:
+  private:
     bool allocate();
     void readLoop();
     void decodeLoop();

@@ -14,15 +14,20 @@ namespace ostra {
 
 namespace {
 bool cpuHasVbmi() {
-    static const bool has = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+    static const bool has = __builtin_cpu_supports("avx512f") &&
+                            __builtin_cpu_supports("avx512bw") &&
                             __builtin_cpu_supports("avx512vbmi");
     return has;
 }
 std::atomic<bool> enabled{true};
 }  // namespace
 
-bool vbmiAvailable() { return enabled.load(std::memory_order_relaxed) && cpuHasVbmi(); }
-void setVbmiEnabled(bool on) { enabled.store(on, std::memory_order_relaxed); }
+bool vbmiAvailable() {
+    return enabled.load(std::memory_order_relaxed) && cpuHasVbmi();
+}
+void setVbmiEnabled(bool on) {
+    enabled.store(on, std::memory_order_relaxed);
+}
 
 namespace {
 
@@ -60,7 +65,9 @@ const Interleave& interleave() {
             std::uint64_t mask = 0;
             for (int i = 0; i < 64; ++i) {
                 const int p = 64 * j + i, pixel = p / 3, channel = p % 3;
-                bg[i] = static_cast<std::uint8_t>(channel == 0 ? pixel : channel == 1 ? 64 + pixel : 0);
+                bg[i] = static_cast<std::uint8_t>(channel == 0   ? pixel
+                                                  : channel == 1 ? 64 + pixel
+                                                                 : 0);
                 rr[i] = static_cast<std::uint8_t>(channel == 2 ? pixel : 0);
                 if (channel == 2) mask |= std::uint64_t{1} << i;
             }
@@ -75,9 +82,9 @@ const Interleave& interleave() {
 
 }  // namespace
 
-OSTRA_VBMI int lookUpRowVbmi(const std::uint8_t* b, const std::uint8_t* g, const std::uint8_t* r, std::uint8_t* out,
-                             int w, const std::uint8_t* tb, const std::uint8_t* tg, const std::uint8_t* tr,
-                             bool flip) {
+OSTRA_VBMI int lookUpRowVbmi(const std::uint8_t* b, const std::uint8_t* g, const std::uint8_t* r,
+                             std::uint8_t* out, int w, const std::uint8_t* tb,
+                             const std::uint8_t* tg, const std::uint8_t* tr, bool flip) {
     const Table blue = loadTable(tb), green = loadTable(tg), red = loadTable(tr);
     const Interleave& il = interleave();
     alignas(64) std::uint8_t reverse[64];
@@ -86,7 +93,8 @@ OSTRA_VBMI int lookUpRowVbmi(const std::uint8_t* b, const std::uint8_t* g, const
     int c = 0;
     for (; c + 64 <= w; c += 64) {
         const int at = flip ? w - c - 64 : c;
-        __m512i bi = _mm512_loadu_si512(b + at), gi = _mm512_loadu_si512(g + at), ri = _mm512_loadu_si512(r + at);
+        __m512i bi = _mm512_loadu_si512(b + at), gi = _mm512_loadu_si512(g + at),
+                ri = _mm512_loadu_si512(r + at);
         if (flip) {
             // The zero-masking form with every lane selected: the plain form trips a
             // false uninitialised warning in the compiler's own header.
@@ -107,7 +115,9 @@ OSTRA_VBMI int lookUpRowVbmi(const std::uint8_t* b, const std::uint8_t* g, const
 
 #else
 
-bool vbmiAvailable() { return false; }
+bool vbmiAvailable() {
+    return false;
+}
 void setVbmiEnabled(bool) {}
 int lookUpRowVbmi(const std::uint8_t*, const std::uint8_t*, const std::uint8_t*, std::uint8_t*, int,
                   const std::uint8_t*, const std::uint8_t*, const std::uint8_t*, bool) {

@@ -15,7 +15,8 @@ void setVbmiEnabled(bool enabled);
 // blue-green-red, in picture order (mirrored when `flip`). Handles the first
 // floor(w / 64) * 64 pixels of the picture row and returns how many it handled; the
 // caller does the rest. Only call it when vbmiAvailable().
-int lookUpRowVbmi(const std::uint8_t* b, const std::uint8_t* g, const std::uint8_t* r, std::uint8_t* out, int w,
-                  const std::uint8_t* tb, const std::uint8_t* tg, const std::uint8_t* tr, bool flip);
+int lookUpRowVbmi(const std::uint8_t* b, const std::uint8_t* g, const std::uint8_t* r,
+                  std::uint8_t* out, int w, const std::uint8_t* tb, const std::uint8_t* tg,
+                  const std::uint8_t* tr, bool flip);
 
 }  // namespace ostra

@@ -5,8 +5,19 @@ namespace ostra {
 namespace {
 constexpr ModeGeometry make(int pw, int ph, int rw, int rh, int ow, int oh, int x0, int x1, int y0,
                             int y1, int bin, int fieldB = -1, int pairs = -1) {
-    return ModeGeometry{pw, ph, rw, rh, ow, oh, x0, x1, y0, y1, bin,
-                        fieldB >= 0 ? fieldB : rh / 2 + 2, pairs >= 0 ? pairs : rh / 2 - 2};
+    return ModeGeometry{pw,
+                        ph,
+                        rw,
+                        rh,
+                        ow,
+                        oh,
+                        x0,
+                        x1,
+                        y0,
+                        y1,
+                        bin,
+                        fieldB >= 0 ? fieldB : rh / 2 + 2,
+                        pairs >= 0 ? pairs : rh / 2 - 2};
 }
 
 // Mode 1 reads a shortened frame whose second field starts at row 588 with 500 pairs.
@@ -19,7 +30,9 @@ constexpr std::array<ModeGeometry, kModeCount> kModes = {
 };
 }  // namespace
 
-const std::array<ModeGeometry, kModeCount>& modeTable() { return kModes; }
+const std::array<ModeGeometry, kModeCount>& modeTable() {
+    return kModes;
+}
 
 const ModeGeometry* modeGeometry(int mode) {
     if (mode < 0 || mode >= kModeCount) return nullptr;

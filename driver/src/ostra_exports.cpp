@@ -60,8 +60,12 @@ int get(T* target, F&& value) {
     });
 }
 
-int lowByte(int value) { return value & 0xFF; }
-int low16(int value) { return value & 0xFFFF; }
+int lowByte(int value) {
+    return value & 0xFF;
+}
+int low16(int value) {
+    return value & 0xFFFF;
+}
 
 std::uint32_t rowsFor(std::uint32_t micros, float rowTime) {
     return static_cast<std::uint32_t>((static_cast<float>(micros) + rowTime - 1.0f) / rowTime);
@@ -116,14 +120,15 @@ int OstraIICameraDisplayEnable(int on) {
 }
 
 int OstraIICameraGrabFrame(unsigned char* destination) {
-    return withCamera([&](CameraContext& c, SensorDevice&) { return destination ? c.grab(destination) : 0; });
+    return withCamera(
+        [&](CameraContext& c, SensorDevice&) { return destination ? c.grab(destination) : 0; });
 }
 
 int OstraIICameraDecode(unsigned char* raw, unsigned char* rgb, int, int, int to8) {
     return withCamera([&](CameraContext& c, SensorDevice& s) {
         if (raw == nullptr || rgb == nullptr) return 0;
-        ostra::decodeFrame(c.decodeLock(), s.processor8(), s.processor16(), s.state().dataWidth, s.frameLayout(), raw,
-                           rgb, to8 != 0);
+        ostra::decodeFrame(c.decodeLock(), s.processor8(), s.processor16(), s.state().dataWidth,
+                           s.frameLayout(), raw, rgb, to8 != 0);
         return 1;
     });
 }
@@ -131,12 +136,14 @@ int OstraIICameraDecode(unsigned char* raw, unsigned char* rgb, int, int, int to
 int OstraIICameraCaptureFile(const char* basePath, int formats) {
     return withCamera([&](CameraContext& c, SensorDevice& s) {
         if (basePath == nullptr) return 0;
-        return ostra::captureFrameFiles(s, c.reader(), c.decodeLock(), &c.stream(), basePath, formats);
+        return ostra::captureFrameFiles(s, c.reader(), c.decodeLock(), &c.stream(), basePath,
+                                        formats);
     });
 }
 
 int OstraIICameraSetResolution(int mode) {
-    return withCamera([&](CameraContext&, SensorDevice& s) { return s.setMode(lowByte(mode)) ? 1 : 0; });
+    return withCamera(
+        [&](CameraContext&, SensorDevice& s) { return s.setMode(lowByte(mode)) ? 1 : 0; });
 }
 int OstraIICameraGetResolution(unsigned char* mode) {
     return get(mode, [](CameraContext&, SensorDevice& s) { return s.mode(); });
@@ -169,7 +176,8 @@ int OstraIICameraSetExposureTime(int milliseconds) {
 }
 int OstraIICameraGetExposureTime(unsigned int* milliseconds) {
     return get(milliseconds, [](CameraContext&, SensorDevice& s) {
-        return static_cast<unsigned int>(static_cast<float>(s.exposureRows()) * s.rowTime() * 0.001f);
+        return static_cast<unsigned int>(static_cast<float>(s.exposureRows()) * s.rowTime() *
+                                         0.001f);
     });
 }
 int OstraIICameraGetRowTime(float* microseconds) {
@@ -216,7 +224,8 @@ int OstraIICameraSetAWBState(int armed) {
     });
 }
 int OstraIICameraGetAWBState(int* pending) {
-    return get(pending, [](CameraContext& c, SensorDevice&) { return c.whiteBalancePending() ? 1 : 0; });
+    return get(pending,
+               [](CameraContext& c, SensorDevice&) { return c.whiteBalancePending() ? 1 : 0; });
 }
 int OstraIICameraSetGain(int red, int green, int blue) {
     return withCamera([&](CameraContext&, SensorDevice& s) {
@@ -228,7 +237,8 @@ int OstraIICameraGetGain(int* red, int* green, int* blue) {
     return withCamera([&](CameraContext& c, SensorDevice&) {
         if (red == nullptr || green == nullptr || blue == nullptr) return 0;
         // A pending one-push balance is measured by the next decode: give it about a second.
-        for (int poll = 0; poll < kGainWaitPolls && c.whiteBalancePending(); ++poll) device_clock::sleepMs(kGainWaitMs);
+        for (int poll = 0; poll < kGainWaitPolls && c.whiteBalancePending(); ++poll)
+            device_clock::sleepMs(kGainWaitMs);
         c.adoptProcessorGains(*red, *green, *blue);
         return 1;
     });
@@ -259,7 +269,8 @@ int OstraIICameraSetSaturation(int saturation) {
     });
 }
 int OstraIICameraGetSaturation(unsigned char* saturation) {
-    return get(saturation, [](CameraContext& c, SensorDevice&) { return c.controls().saturation(); });
+    return get(saturation,
+               [](CameraContext& c, SensorDevice&) { return c.controls().saturation(); });
 }
 int OstraIICameraSetColorEnhancement(int on) {
     return withCamera([&](CameraContext& c, SensorDevice& s) {

@@ -20,8 +20,8 @@ constexpr int kMaxGainUnits = 0xFFFF;
 // Stored values past the int range count as the largest int, so the setters' clamps
 // take them to the top of their range.
 int asSetting(std::uint32_t value) {
-    return static_cast<int>(
-        std::min<std::uint32_t>(value, static_cast<std::uint32_t>(std::numeric_limits<int>::max())));
+    return static_cast<int>(std::min<std::uint32_t>(
+        value, static_cast<std::uint32_t>(std::numeric_limits<int>::max())));
 }
 
 int gainUnits(float gain) {

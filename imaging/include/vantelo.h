@@ -46,8 +46,8 @@ typedef struct CameraRecord {
     int32_t image_height;
     int32_t auto_exposure;
     uint32_t exposure_ms;
-    int32_t long_exp_power; /* first family only */
-    int32_t analog_gain;    /* low 16 bits passed */
+    int32_t long_exp_power;                 /* first family only */
+    int32_t analog_gain;                    /* low 16 bits passed */
     int32_t roi_x0, roi_y0, roi_x1, roi_y1; /* program's own */
     int32_t frame_speed;                    /* low byte passed */
     int32_t gain_r, gain_g, gain_b;         /* 1/64 units, low 16 bits passed */
@@ -60,10 +60,10 @@ typedef struct CameraRecord {
     uint8_t contrast;
     uint8_t gamma;
     int32_t data_width_16;
-    int32_t over_exposure_warning; /* program's own */
-    int32_t mirror_1;              /* horizontal, mirror axis 0 */
-    int32_t mirror_2;              /* vertical, mirror axis 1 */
-    int32_t frame_speed_index;     /* low byte used */
+    int32_t over_exposure_warning;                        /* program's own */
+    int32_t mirror_1;                                     /* horizontal, mirror axis 0 */
+    int32_t mirror_2;                                     /* vertical, mirror axis 1 */
+    int32_t frame_speed_index;                            /* low byte used */
     int32_t crop_left, crop_top, crop_right, crop_bottom; /* right and bottom exclusive */
     int32_t full_screen, area_selected, custom_sequence;  /* program's own */
     int32_t stack_checked;                                /* program's own */
@@ -72,9 +72,9 @@ typedef struct CameraRecord {
     int32_t custom_exposure_ms[10];                       /* program's own */
     char file_name[CAMERA_RECORD_TEXT];                   /* program's own */
     int32_t file_index;                                   /* program's own */
-    int32_t save_format; /* 1 JPEG, 2 BMP, 4 raw, 8 TIFF */
-    int32_t file_use_time;                   /* program's own */
-    char save_directory[CAMERA_RECORD_TEXT]; /* program's own */
+    int32_t save_format;                                  /* 1 JPEG, 2 BMP, 4 raw, 8 TIFF */
+    int32_t file_use_time;                                /* program's own */
+    char save_directory[CAMERA_RECORD_TEXT];              /* program's own */
     /* Program's own series counters and flags. */
     int32_t captured_total;
     int32_t captured_current;
@@ -128,8 +128,8 @@ typedef void (*KdNameSink)(void* context, const char* name);
 VANTELO_API int KdCamera_RefreshCamera(CameraRecord* record);
 VANTELO_API int KdCamera_ReadWrite(CameraRecord* record, int command, int read);
 VANTELO_API int KdCamera_GrabFrame(CameraRecord* record, void* raw_buffer);
-VANTELO_API int KdCamera_Decode(CameraRecord* record, const void* raw, void* out, int width, int height,
-                                int flag);
+VANTELO_API int KdCamera_Decode(CameraRecord* record, const void* raw, void* out, int width,
+                                int height, int flag);
 VANTELO_API int KdCamera_GetImageSize(CameraRecord* record, int* width, int* height);
 VANTELO_API int KdCamera_Registerpixel(CameraRecord* record, KdNameSink sink, void* context);
 
@@ -140,14 +140,16 @@ VANTELO_API int Mes_SnapToBuffList(CameraRecord* record, void* raw_frame, int in
 VANTELO_API int Mes_ClearBuffList(CameraRecord* record);
 VANTELO_API int Mes_SaveBuffList(CameraRecord* record, const char* path, int frame_number);
 /* The frame's thumbnail as a new picture the caller deletes; null for none. */
-VANTELO_API QImage* Mes_ShowBuffList(CameraRecord* record, int frame_number, int max_width, int max_height,
-                                     QPainter* dc);
-VANTELO_API int Mes_DisplayBuffList(CameraRecord* record, int frame_number, QPainter* dc, RECT* rect);
+VANTELO_API QImage* Mes_ShowBuffList(CameraRecord* record, int frame_number, int max_width,
+                                     int max_height, QPainter* dc);
+VANTELO_API int Mes_DisplayBuffList(CameraRecord* record, int frame_number, QPainter* dc,
+                                    RECT* rect);
 
 /* Crop, the display picture and image files. Pixels are packed rows, top row first,
  * 3 bytes (6 for 16-bit) per pixel in blue-green-red order. */
 VANTELO_API int Mes_Crop(CameraRecord* record, const unsigned char* source, unsigned char* target);
-VANTELO_API int Mes_Crop16(CameraRecord* record, const unsigned char* source, unsigned char* target);
+VANTELO_API int Mes_Crop16(CameraRecord* record, const unsigned char* source,
+                           unsigned char* target);
 VANTELO_API int Mes_CopyToShowBuffer(CameraRecord* record, unsigned char* pixels);
 VANTELO_API int Mes_ShowBuffer(CameraRecord* record, QPainter* dc, RECT* rect);
 /* A thumbnail of an image file as a new picture the caller deletes; null for none. */

@@ -69,7 +69,7 @@ extern "C" {
 
 #define NIMBUS_HEADER_BYTES 512
 #define NIMBUS_RAW_BYTES(w, h) (NIMBUS_HEADER_BYTES + (w) * (h))
-#define NIMBUS_DECODED_BYTES(w, h) (NIMBUS_HEADER_BYTES + (w) * (h) * 3)
+#define NIMBUS_DECODED_BYTES(w, h) (NIMBUS_HEADER_BYTES + (w) * (h)*3)
 
 /* Ranges of the settings, as the range queries report them (the third value is the
  * default the camera starts with at CameraInit). */
@@ -118,7 +118,8 @@ typedef struct NimbusFrameHeader {
  * Setters and getters return 1, or -1 when not initialised; a setting that cannot be
  * clamped (a NaN exposure) is refused with 0. `display`, when given and while display is
  * enabled (the default), receives every grabbed frame decoded; `notify` is not used. */
-NIMBUS_API int CameraInit(int device_index, uint8_t resolution, KdWindow* display, KdWindow* notify);
+NIMBUS_API int CameraInit(int device_index, uint8_t resolution, KdWindow* display,
+                          KdWindow* notify);
 NIMBUS_API int CameraUnInit(void);
 
 /* Frames: waits for the next exposed frame and writes NIMBUS_RAW_BYTES of the current

@@ -35,7 +35,8 @@ std::optional<NimbusFrameHeader> readHeader(const std::uint8_t* raw) {
     if (std::memcmp(h.magic, kMagic, sizeof kMagic) != 0) return std::nullopt;
     const Resolution* r = resolution(h.resolution);
     if (r == nullptr) return std::nullopt;
-    if (h.width != static_cast<std::uint32_t>(r->width) || h.height != static_cast<std::uint32_t>(r->height)) {
+    if (h.width != static_cast<std::uint32_t>(r->width) ||
+        h.height != static_cast<std::uint32_t>(r->height)) {
         return std::nullopt;
     }
     return h;

@@ -17,7 +17,8 @@ constexpr std::uint16_t kVendor = 0x0547;
 constexpr std::uint16_t kProduct = 0xA004;
 
 bool sameDevice(const usb::DeviceInfo& a, const usb::DeviceInfo& b) {
-    return a.vendor == b.vendor && a.product == b.product && a.bus == b.bus && a.portPath == b.portPath;
+    return a.vendor == b.vendor && a.product == b.product && a.bus == b.bus &&
+           a.portPath == b.portPath;
 }
 
 // The star field's conversion gain at analogue gain 0: 2 counts per electron, so the
@@ -37,7 +38,8 @@ double NimbusCamera::readoutMicros(const Resolution& res, int frameSpeed) {
     return res.height * (20.0 + res.width / pixelsPerMicro);
 }
 
-int NimbusCamera::init(int deviceIndex, int resolutionNumber, KdWindow* display, KdWindow* /*notify*/) {
+int NimbusCamera::init(int deviceIndex, int resolutionNumber, KdWindow* display,
+                       KdWindow* /*notify*/) {
     std::lock_guard life(lifecycle_);
     {
         std::lock_guard lock(mutex_);
@@ -130,13 +132,15 @@ int NimbusCamera::grab(std::uint8_t* raw) {
         for (;;) {
             if (ended()) return 0;
             res = resolution(resolution_);
-            const double target = settings_.exposureMs * 1000.0 + readoutMicros(*res, settings_.frameSpeed);
+            const double target =
+                settings_.exposureMs * 1000.0 + readoutMicros(*res, settings_.frameSpeed);
             const double remaining = target - static_cast<double>(clock::deviceMicros() - start);
             if (remaining <= 0) break;
             const std::uint64_t changes = changes_;
             bool woken = false;
             clock::waitScaled(remaining, [&](std::chrono::microseconds real) {
-                woken = changed_.wait_for(lock, real, [&] { return ended() || changes_ != changes; });
+                woken =
+                    changed_.wait_for(lock, real, [&] { return ended() || changes_ != changes; });
                 return !woken;
             });
             if (!woken) break;
@@ -190,13 +194,15 @@ int NimbusCamera::grab(std::uint8_t* raw) {
     if (draw) {
         // The driver-drawn picture: decoded aside, handed over under the lock so that a
         // release on another thread never sees the window used after it returned.
-        std::vector<std::uint8_t> picture(NIMBUS_DECODED_BYTES(static_cast<std::size_t>(res->width),
-                                                               static_cast<std::size_t>(res->height)));
+        std::vector<std::uint8_t> picture(NIMBUS_DECODED_BYTES(
+            static_cast<std::size_t>(res->width), static_cast<std::size_t>(res->height)));
         if (decode(raw, picture.data()) == 1) {
             std::lock_guard lock(mutex_);
-            if (session_ == session && displayEnabled_ && display_ != nullptr && display_->draw != nullptr &&
+            if (session_ == session && displayEnabled_ && display_ != nullptr &&
+                display_->draw != nullptr &&
                 (display_->alive == nullptr || display_->alive(display_->context))) {
-                display_->draw(display_->context, picture.data() + NIMBUS_HEADER_BYTES, res->width, res->height);
+                display_->draw(display_->context, picture.data() + NIMBUS_HEADER_BYTES, res->width,
+                               res->height);
             }
         }
     }
@@ -210,8 +216,8 @@ void NimbusCamera::balanceFrom(const ChannelMeans& means) {
     if (g <= 0) return;  // a black frame says nothing about colour
     auto gainFor = [&](double level) -> std::uint16_t {
         const double gain = level > 0 ? 64.0 * g / level : NIMBUS_COLOR_GAIN_MAX;
-        return static_cast<std::uint16_t>(
-            std::clamp(std::lround(gain), long{NIMBUS_COLOR_GAIN_MIN}, long{NIMBUS_COLOR_GAIN_MAX}));
+        return static_cast<std::uint16_t>(std::clamp(std::lround(gain), long{NIMBUS_COLOR_GAIN_MIN},
+                                                     long{NIMBUS_COLOR_GAIN_MAX}));
     };
     settings_.picture.gainRed = gainFor(r);
     settings_.picture.gainGreen = 64;
@@ -222,8 +228,8 @@ void NimbusCamera::balanceFrom(const ChannelMeans& means) {
 void NimbusCamera::adjustExposure(const ChannelMeans& means) {
     const double level = (means.red + 2 * means.green + means.blue) / 4;
     const double factor = level > 0 ? std::clamp(NIMBUS_AE_TARGET / level, 0.5, 2.0) : 2.0;
-    settings_.exposureMs = std::clamp(static_cast<float>(settings_.exposureMs * factor), NIMBUS_EXPOSURE_MIN_MS,
-                                      NIMBUS_EXPOSURE_MAX_MS);
+    settings_.exposureMs = std::clamp(static_cast<float>(settings_.exposureMs * factor),
+                                      NIMBUS_EXPOSURE_MIN_MS, NIMBUS_EXPOSURE_MAX_MS);
     ++changes_;
 }
 
@@ -246,8 +252,10 @@ int NimbusCamera::setDisplayEnable(bool on) {
 int NimbusCamera::whiteBalance() {
     std::lock_guard lock(mutex_);
     if (!initialised_) return -1;
-    if (lastMeans_) balanceFrom(*lastMeans_);
-    else balancePending_ = true;
+    if (lastMeans_)
+        balanceFrom(*lastMeans_);
+    else
+        balancePending_ = true;
     return 1;
 }
 

@@ -28,7 +28,7 @@ struct CameraSettings {
 };
 
 class NimbusCamera {
-public:
+  public:
     // Counts added to every 12-bit sample; 4 in the 8-bit raw frame.
     static constexpr int kBlackLevel = 64;
     // Where the sensor window lies on the chip the star field models.
@@ -70,7 +70,7 @@ public:
     // Device microseconds of read-out at a speed for a resolution.
     static double readoutMicros(const Resolution& res, int frameSpeed);
 
-private:
+  private:
     NimbusCamera();
     void markGone(const platform::usb::DeviceInfo& device);
     bool present() const;  // our device is still in the device list

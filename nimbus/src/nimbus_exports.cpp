@@ -12,7 +12,9 @@ using corvalis::nimbus::NimbusCamera;
 
 namespace {
 
-NimbusCamera& camera() { return NimbusCamera::instance(); }
+NimbusCamera& camera() {
+    return NimbusCamera::instance();
+}
 
 template <typename F>
 int guarded(int failure, F f) noexcept {
@@ -171,9 +173,12 @@ int CameraGetGain(uint16_t* red, uint16_t* green, uint16_t* blue) {
 int CameraSetGain(uint16_t red, uint16_t green, uint16_t blue) {
     return guarded(0, [&] {
         return camera().update([&](CameraSettings& s) {
-            s.picture.gainRed = clamped<uint16_t>(red, NIMBUS_COLOR_GAIN_MIN, NIMBUS_COLOR_GAIN_MAX);
-            s.picture.gainGreen = clamped<uint16_t>(green, NIMBUS_COLOR_GAIN_MIN, NIMBUS_COLOR_GAIN_MAX);
-            s.picture.gainBlue = clamped<uint16_t>(blue, NIMBUS_COLOR_GAIN_MIN, NIMBUS_COLOR_GAIN_MAX);
+            s.picture.gainRed =
+                clamped<uint16_t>(red, NIMBUS_COLOR_GAIN_MIN, NIMBUS_COLOR_GAIN_MAX);
+            s.picture.gainGreen =
+                clamped<uint16_t>(green, NIMBUS_COLOR_GAIN_MIN, NIMBUS_COLOR_GAIN_MAX);
+            s.picture.gainBlue =
+                clamped<uint16_t>(blue, NIMBUS_COLOR_GAIN_MIN, NIMBUS_COLOR_GAIN_MAX);
             return 1;
         });
     });
@@ -211,7 +216,8 @@ int CameraGetContrast(uint8_t* contrast) {
 int CameraSetContrast(uint8_t contrast) {
     return guarded(0, [&] {
         return camera().update([&](CameraSettings& s) {
-            s.picture.contrast = clamped<uint8_t>(contrast, NIMBUS_CONTRAST_MIN, NIMBUS_CONTRAST_MAX);
+            s.picture.contrast =
+                clamped<uint8_t>(contrast, NIMBUS_CONTRAST_MIN, NIMBUS_CONTRAST_MAX);
             return 1;
         });
     });
@@ -230,7 +236,8 @@ int CameraGetSaturation(uint8_t* saturation) {
 int CameraSetSaturation(uint8_t saturation) {
     return guarded(0, [&] {
         return camera().update([&](CameraSettings& s) {
-            s.picture.saturation = clamped<uint8_t>(saturation, NIMBUS_SATURATION_MIN, NIMBUS_SATURATION_MAX);
+            s.picture.saturation =
+                clamped<uint8_t>(saturation, NIMBUS_SATURATION_MIN, NIMBUS_SATURATION_MAX);
             return 1;
         });
     });
@@ -257,9 +264,12 @@ int CameraSetColorEnhancement(int on) {
 int CameraSetMirror(int axis, int on) {
     return guarded(0, [&] {
         return camera().update([&](CameraSettings& s) {
-            if (axis == 0) s.picture.mirrorHorizontal = on != 0;
-            else if (axis == 1) s.picture.mirrorVertical = on != 0;
-            else return 0;
+            if (axis == 0)
+                s.picture.mirrorHorizontal = on != 0;
+            else if (axis == 1)
+                s.picture.mirrorVertical = on != 0;
+            else
+                return 0;
             return 1;
         });
     });
@@ -295,7 +305,8 @@ int CameraGetContrastRange(int* minimum, int* maximum, int* preset) {
 
 int CameraGetGammaRange(int* minimum, int* maximum, int* preset) {
     return guarded(0, [&] {
-        return writeRange(minimum, maximum, preset, NIMBUS_GAMMA_MIN, NIMBUS_GAMMA_MAX, NIMBUS_GAMMA_DEFAULT);
+        return writeRange(minimum, maximum, preset, NIMBUS_GAMMA_MIN, NIMBUS_GAMMA_MAX,
+                          NIMBUS_GAMMA_DEFAULT);
     });
 }
 

@@ -17,7 +17,8 @@ using Lut = std::array<std::uint8_t, 256>;
 
 Lut gainLut(std::uint16_t gain) {
     Lut lut;
-    for (unsigned v = 0; v < 256; ++v) lut[v] = static_cast<std::uint8_t>(std::min(v * gain / 64u, 255u));
+    for (unsigned v = 0; v < 256; ++v)
+        lut[v] = static_cast<std::uint8_t>(std::min(v * gain / 64u, 255u));
     return lut;
 }
 
@@ -33,7 +34,9 @@ Lut toneLut(int contrast, int gamma) {
     return lut;
 }
 
-inline int luma(int b, int g, int r) { return (77 * r + 150 * g + 29 * b + 128) >> 8; }
+inline int luma(int b, int g, int r) {
+    return (77 * r + 150 * g + 29 * b + 128) >> 8;
+}
 }  // namespace
 
 bool decodeFrame(const std::uint8_t* raw, std::uint8_t* out, const PictureSettings& s) {
@@ -65,10 +68,12 @@ bool decodeFrame(const std::uint8_t* raw, std::uint8_t* out, const PictureSettin
     cv::cvtColor(mosaic, bgr, cv::COLOR_BayerGB2BGR);
 
     const Lut tone = toneLut(s.contrast, s.gamma);
-    const bool saturate = s.colorEnhancement && s.saturation != NIMBUS_SATURATION_DEFAULT && !s.monochrome;
+    const bool saturate =
+        s.colorEnhancement && s.saturation != NIMBUS_SATURATION_DEFAULT && !s.monochrome;
     // (c - Y) x saturation / 100 for every difference -255..255, so no division per pixel.
     std::array<int, 511> scaled;
-    for (int d = -255; d <= 255; ++d) scaled[static_cast<std::size_t>(d + 255)] = d * s.saturation / 100;
+    for (int d = -255; d <= 255; ++d)
+        scaled[static_cast<std::size_t>(d + 255)] = d * s.saturation / 100;
 
     std::memcpy(out, headerBlock, sizeof headerBlock);
     std::uint8_t* picture = out + NIMBUS_HEADER_BYTES;
@@ -79,7 +84,8 @@ bool decodeFrame(const std::uint8_t* raw, std::uint8_t* out, const PictureSettin
         const std::uint8_t* src = bgr.ptr<std::uint8_t>(row);
         std::uint8_t* dst = picture + static_cast<std::size_t>(k) * rowBytes;
         for (int x = 0; x < w; ++x) {
-            const std::uint8_t* p = src + 3 * static_cast<std::size_t>(s.mirrorHorizontal ? w - 1 - x : x);
+            const std::uint8_t* p =
+                src + 3 * static_cast<std::size_t>(s.mirrorHorizontal ? w - 1 - x : x);
             int b = p[0], g = p[1], r = p[2];
             if (s.monochrome) {
                 b = g = r = luma(b, g, r);

@@ -4,7 +4,8 @@
 
 namespace corvalis::nimbus {
 
-void readOut(const std::uint16_t* sensor, std::size_t stride, const Resolution& res, std::uint8_t* out) {
+void readOut(const std::uint16_t* sensor, std::size_t stride, const Resolution& res,
+             std::uint8_t* out) {
     const int step = res.step;
     for (int r = 0; r < res.height; ++r) {
         // Output row pair j comes from input rows 2 * step * j (+1 for the odd row).
@@ -22,7 +23,8 @@ void readOut(const std::uint16_t* sensor, std::size_t stride, const Resolution& 
             unsigned sum = 0;
             // Same-colour neighbours are two samples apart in both directions.
             for (int u = 0; u < step; ++u) {
-                const std::uint16_t* src = sensor + (inRow + 2 * static_cast<std::size_t>(u)) * stride + inCol;
+                const std::uint16_t* src =
+                    sensor + (inRow + 2 * static_cast<std::size_t>(u)) * stride + inCol;
                 for (int v = 0; v < step; ++v) sum += src[2 * v];
             }
             dst[c] = static_cast<std::uint8_t>(std::min(sum, 4095u) >> 4);

@@ -15,7 +15,8 @@ namespace corvalis::nimbus {
 // pair of every `step` pairs; binning sums the step x step samples of each output
 // sample's colour in its block (clamped at 4095). 12 bits become 8 by dropping the
 // lowest four.
-void readOut(const std::uint16_t* sensor, std::size_t stride, const Resolution& res, std::uint8_t* out);
+void readOut(const std::uint16_t* sensor, std::size_t stride, const Resolution& res,
+             std::uint8_t* out);
 
 struct ChannelMeans {
     double red = 0, green = 0, blue = 0;

@@ -60,14 +60,21 @@ int SimCamera::vendorRequest(const usb::VendorRequestBytes& r) {
             break;
         case 0xB7:
             switch (index) {
-                case 1: s.gain = value; break;
+                case 1:
+                    s.gain = value;
+                    break;
                 case 2:
                     s.blackLevelValue = value;
                     s.blackLevel = value / 256;
                     break;
-                case 0x63: s.exposureLow = value; break;
-                case 0x62: s.exposureHigh = value; break;
-                default: break;
+                case 0x63:
+                    s.exposureLow = value;
+                    break;
+                case 0x62:
+                    s.exposureHigh = value;
+                    break;
+                default:
+                    break;
             }
             break;
         case 0xB9:
@@ -146,14 +153,17 @@ std::size_t SimCamera::bulkRead(std::uint8_t* buffer, std::size_t length,
         // Device time from the frame's start to the moment this read waits for: the
         // end of the read-out, or halfway through the exposure for the unplug fault.
         const FrameInfo& info = current_->info;
-        double target = fault == Fault::UnplugDuringExposure ? info.exposureMicros / 2
-                                                             : info.exposureMicros + info.readoutMicros;
+        double target = fault == Fault::UnplugDuringExposure
+                            ? info.exposureMicros / 2
+                            : info.exposureMicros + info.readoutMicros;
         // Measured on the device clock, so the ticks a read spans are the frame's
         // device time also when the read started late.
-        double remaining = std::max(0.0, target - static_cast<double>(clock::deviceMicros() - current_->start));
+        double remaining =
+            std::max(0.0, target - static_cast<double>(clock::deviceMicros() - current_->start));
         bool restarted = false;
         clock::waitScaled(remaining, [&](std::chrono::microseconds real) {
-            restarted = changed_.wait_for(lock, real, [&] { return interrupted() || frames_ != started; });
+            restarted =
+                changed_.wait_for(lock, real, [&] { return interrupted() || frames_ != started; });
             return !restarted;
         });
         if (restarted || interrupted() || frames_ != started || !current_) continue;
@@ -161,8 +171,10 @@ std::size_t SimCamera::bulkRead(std::uint8_t* buffer, std::size_t length,
             auto hook = unplugHook_;
             --waiting_;
             lock.unlock();
-            if (hook) hook();
-            else markUnplugged();
+            if (hook)
+                hook();
+            else
+                markUnplugged();
             return 0;
         }
         frame = *current_;
@@ -197,20 +209,23 @@ void SimCamera::pack(const FrameInfo& f, std::uint8_t* out) const {
         std::memset(out, kMarker, kMarkerBytes);
         headerBytes = kHeaderBytes;
     }
-    std::vector<std::uint16_t> picture = scene_.render(
-        f.windowX, f.windowY, f.rawWidth, f.rawHeight,
-        StarField::Exposure{f.exposureMicros, f.gain, f.blackLevel, f.index});
+    std::vector<std::uint16_t> picture =
+        scene_.render(f.windowX, f.windowY, f.rawWidth, f.rawHeight,
+                      StarField::Exposure{f.exposureMicros, f.gain, f.blackLevel, f.index});
     const std::size_t rowBytes = static_cast<std::size_t>(f.rawWidth) * f.bytesPerSample;
-    std::vector<std::uint16_t> darkRow(f.rawWidth, static_cast<std::uint16_t>(std::min(f.blackLevel, 4095)));
+    std::vector<std::uint16_t> darkRow(f.rawWidth,
+                                       static_cast<std::uint16_t>(std::min(f.blackLevel, 4095)));
     std::uint8_t* data = out + headerBytes;
     // Field A (even picture rows) from raw row 0, field B (odd rows) from fieldBStart;
     // the raw rows between and after them are dark.
     for (int raw = 0; raw < f.rawHeight; ++raw) {
         int row = -1;
-        if (raw < f.fieldPairs) row = 2 * raw;
-        else if (raw >= f.fieldBStart && raw - f.fieldBStart < f.fieldPairs) row = 2 * (raw - f.fieldBStart) + 1;
-        const std::uint16_t* src = row >= 0 ? picture.data() + static_cast<std::size_t>(row) * f.rawWidth
-                                            : darkRow.data();
+        if (raw < f.fieldPairs)
+            row = 2 * raw;
+        else if (raw >= f.fieldBStart && raw - f.fieldBStart < f.fieldPairs)
+            row = 2 * (raw - f.fieldBStart) + 1;
+        const std::uint16_t* src =
+            row >= 0 ? picture.data() + static_cast<std::size_t>(row) * f.rawWidth : darkRow.data();
         std::uint8_t* dst = data + static_cast<std::size_t>(raw) * rowBytes;
         if (f.bytesPerSample == 1) {
             for (int c = 0; c < f.rawWidth; ++c) dst[c] = static_cast<std::uint8_t>(src[c] >> 4);
@@ -314,12 +329,12 @@ FrameInfo SimCamera::lastDelivered() const {
 
 std::vector<std::uint16_t> SimCamera::expectedPicture(const FrameInfo& f) const {
     if (f.rawWidth <= 0 || f.rawHeight <= 0) return {};
-    std::vector<std::uint16_t> picture = scene_.render(
-        f.windowX, f.windowY, f.rawWidth, f.rawHeight,
-        StarField::Exposure{f.exposureMicros, f.gain, f.blackLevel, f.index});
+    std::vector<std::uint16_t> picture =
+        scene_.render(f.windowX, f.windowY, f.rawWidth, f.rawHeight,
+                      StarField::Exposure{f.exposureMicros, f.gain, f.blackLevel, f.index});
     std::size_t sent = static_cast<std::size_t>(2 * f.fieldPairs) * f.rawWidth;
-    std::fill(picture.begin() + static_cast<std::ptrdiff_t>(std::min(sent, picture.size())), picture.end(),
-              std::uint16_t{0});
+    std::fill(picture.begin() + static_cast<std::ptrdiff_t>(std::min(sent, picture.size())),
+              picture.end(), std::uint16_t{0});
     return picture;
 }
 

@@ -17,7 +17,7 @@
 namespace corvalis::platform::sim {
 
 class SimCamera final : public Camera {
-public:
+  public:
     explicit SimCamera(const StarField& scene);
 
     // Wire side. vendorRequest: 1 done, 0 malformed request, -1 unplugged.
@@ -59,7 +59,7 @@ public:
     int waitingReads() const override;
     bool plugged() const override;
 
-private:
+  private:
     struct Frame {
         FrameInfo info;
         std::int64_t start = 0;  // device time of its 0xB3 (clock::deviceMicros)
@@ -76,8 +76,8 @@ private:
     std::deque<Fault> faults_;
     std::optional<Frame> current_;  // started, not yet delivered
     FrameInfo lastStarted_, lastDelivered_;
-    std::uint64_t frames_ = 0;       // 0xB3 received
-    std::uint64_t abandoned_ = 0;    // 0xBB received
+    std::uint64_t frames_ = 0;     // 0xB3 received
+    std::uint64_t abandoned_ = 0;  // 0xBB received
     std::uint64_t cancels_ = 0;
     int waiting_ = 0;
     bool plugged_ = true;

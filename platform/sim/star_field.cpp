@@ -21,16 +21,18 @@ std::uint64_t splitmix(std::uint64_t x) {
 
 // A small sequential generator for building the scene (not per pixel).
 class Rng {
-public:
+  public:
     explicit Rng(std::uint64_t seed) : state_(seed) {}
     std::uint64_t next() { return splitmix(state_++); }
     double uniform() { return static_cast<double>(next() >> 11) * 0x1.0p-53; }
 
-private:
+  private:
     std::uint64_t state_;
 };
 
-double phi(double x) { return 0.5 * std::erfc(-x / std::sqrt(2.0)); }
+double phi(double x) {
+    return 0.5 * std::erfc(-x / std::sqrt(2.0));
+}
 
 double wrap(double v, double lo, double span) {
     double r = std::fmod(v - lo, span);
@@ -83,8 +85,9 @@ StarField::StarField(Options options) : options_(std::move(options)) {
         h.rate = options_.hotRateMin + rng.uniform() * (options_.hotRateMax - options_.hotRateMin);
         hot_.push_back(h);
     }
-    std::sort(hot_.begin(), hot_.end(),
-              [](const HotPixel& a, const HotPixel& b) { return a.row != b.row ? a.row < b.row : a.col < b.col; });
+    std::sort(hot_.begin(), hot_.end(), [](const HotPixel& a, const HotPixel& b) {
+        return a.row != b.row ? a.row < b.row : a.col < b.col;
+    });
 
     // Normal deviates by Box-Muller; per-pixel noise picks one by hash, which is far
     // cheaper than generating it and independent of the window rendered.
@@ -148,7 +151,8 @@ void StarField::render(int x0, int y0, int width, int height, const Exposure& ex
         double cx, cy;
         starPosition(star, exposure.frame, cx, cy);
         int ix = static_cast<int>(std::lround(cx)), iy = static_cast<int>(std::lround(cy));
-        if (ix + radius < c0 || ix - radius >= c1 || iy + radius < r0 || iy - radius >= r1) continue;
+        if (ix + radius < c0 || ix - radius >= c1 || iy + radius < r0 || iy - radius >= r1)
+            continue;
         Stamp st;
         st.top = iy - radius;
         st.left = ix - radius;
@@ -165,7 +169,8 @@ void StarField::render(int x0, int y0, int width, int height, const Exposure& ex
         }
         stamps.push_back(std::move(st));
     }
-    std::sort(stamps.begin(), stamps.end(), [](const Stamp& a, const Stamp& b) { return a.top < b.top; });
+    std::sort(stamps.begin(), stamps.end(),
+              [](const Stamp& a, const Stamp& b) { return a.top < b.top; });
 
     // Sky: a plane in electrons per second, split into a row and a column term.
     std::vector<float> skyColumn(cols);
@@ -188,7 +193,8 @@ void StarField::render(int x0, int y0, int width, int height, const Exposure& ex
 
     for (int r = r0; r < r1; ++r) {
         const float skyRow = static_cast<float>(
-            options_.skyRate * (1.0 + options_.skyGradientY * (r - kChipHeight / 2.0) / kChipHeight));
+            options_.skyRate *
+            (1.0 + options_.skyGradientY * (r - kChipHeight / 2.0) / kChipHeight));
         const float* w = weights[r & 1];
         for (int i = 0; i < cols; ++i) {
             int c = c0 + i;
@@ -208,14 +214,16 @@ void StarField::render(int x0, int y0, int width, int height, const Exposure& ex
         }
 
         for (; hot != hot_.end() && hot->row == r; ++hot) {
-            if (hot->col >= c0 && hot->col < c1) electrons[hot->col - c0] += static_cast<float>(hot->rate * seconds);
+            if (hot->col >= c0 && hot->col < c1)
+                electrons[hot->col - c0] += static_cast<float>(hot->rate * seconds);
         }
 
         std::uint16_t* row = out + static_cast<std::size_t>(r - y0) * width + (c0 - x0);
         if (options_.noise) {
             // Counter-based noise: the pixel's own hash, so any window gives the same value.
             const std::uint64_t rowKey =
-                splitmix(options_.seed ^ splitmix(exposure.frame * 0x100000001B3ull + static_cast<std::uint64_t>(r)));
+                splitmix(options_.seed ^ splitmix(exposure.frame * 0x100000001B3ull +
+                                                  static_cast<std::uint64_t>(r)));
             const std::uint64_t mask = normal_.size() - 1;
             for (int i = 0; i < cols; ++i) {
                 float e = electrons[i];
@@ -227,7 +235,8 @@ void StarField::render(int x0, int y0, int width, int height, const Exposure& ex
             }
         } else {
             for (int i = 0; i < cols; ++i) {
-                float v = std::clamp(black + electrons[i] * countsPerElectron, 0.0f, static_cast<float>(kFullScale));
+                float v = std::clamp(black + electrons[i] * countsPerElectron, 0.0f,
+                                     static_cast<float>(kFullScale));
                 row[i] = static_cast<std::uint16_t>(v + 0.5f);
             }
         }

@@ -16,7 +16,7 @@
 namespace corvalis::platform::sim {
 
 class CORVALIS_PLATFORM_API StarField {
-public:
+  public:
     static constexpr int kChipWidth = 3032;
     static constexpr int kChipHeight = 2180;
     static constexpr int kFullScale = 4095;
@@ -31,8 +31,8 @@ public:
     }
 
     struct Star {
-        double x = 0, y = 0;  // centre at frame 0, chip pixels
-        double flux = 0;      // electrons per second through a white filter
+        double x = 0, y = 0;                  // centre at frame 0, chip pixels
+        double flux = 0;                      // electrons per second through a white filter
         double red = 1, green = 1, blue = 1;  // filter response to its colour
     };
 
@@ -58,9 +58,9 @@ public:
     };
 
     struct Exposure {
-        double micros = 0;  // exposure time, device time
-        int gain = 25;      // analogue gain, counts per electron = gain / 64
-        int blackLevel = 16;  // counts added to every pixel
+        double micros = 0;        // exposure time, device time
+        int gain = 25;            // analogue gain, counts per electron = gain / 64
+        int blackLevel = 16;      // counts added to every pixel
         std::uint64_t frame = 0;  // frame number: drift and noise depend on it
     };
 
@@ -86,7 +86,7 @@ public:
     std::vector<std::uint16_t> render(int x0, int y0, int width, int height,
                                       const Exposure& exposure) const;
 
-private:
+  private:
     Options options_;
     std::vector<Star> stars_;
     struct HotPixel {

@@ -38,13 +38,18 @@ std::atomic<std::int64_t> skippedMicros{0};
 }  // namespace
 
 std::int64_t deviceMicros() {
-    auto real = std::chrono::duration_cast<std::chrono::microseconds>(Steady::now() - start()).count();
+    auto real =
+        std::chrono::duration_cast<std::chrono::microseconds>(Steady::now() - start()).count();
     return real + skippedMicros.load(std::memory_order_relaxed);
 }
 
-std::uint32_t tickCount() { return static_cast<std::uint32_t>(static_cast<std::uint64_t>(deviceMicros() / 1000)); }
+std::uint32_t tickCount() {
+    return static_cast<std::uint32_t>(static_cast<std::uint64_t>(deviceMicros() / 1000));
+}
 
-void sleepMs(std::uint32_t ms) { waitScaled(ms * 1000.0, nullptr); }
+void sleepMs(std::uint32_t ms) {
+    waitScaled(ms * 1000.0, nullptr);
+}
 
 void waitScaled(double deviceMicros, const std::function<bool(std::chrono::microseconds)>& wait) {
     if (deviceMicros <= 0) return;
@@ -64,7 +69,9 @@ void waitScaled(double deviceMicros, const std::function<bool(std::chrono::micro
     }
 }
 
-double timeScale() { return scale().load(std::memory_order_relaxed); }
+double timeScale() {
+    return scale().load(std::memory_order_relaxed);
+}
 
 void setTimeScale(double s) {
     if (s >= 0.0) scale().store(s, std::memory_order_relaxed);

@@ -56,7 +56,8 @@ bool validValueName(const std::string& name) {
 }
 
 bool havePath(const std::string& path) {
-    if (path.empty()) report("no store file: neither CORVALIS_REGISTRY nor a home directory is set");
+    if (path.empty())
+        report("no store file: neither CORVALIS_REGISTRY nor a home directory is set");
     return !path.empty();
 }
 

@@ -9,7 +9,7 @@
 namespace corvalis::platform::usb {
 
 class Backend {
-public:
+  public:
     virtual ~Backend() = default;
     // Present devices, in any order (the caller sorts them).
     virtual std::vector<DeviceInfo> list() = 0;

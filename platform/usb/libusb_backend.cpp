@@ -47,8 +47,10 @@ std::uint8_t findBulkIn(libusb_device* device) {
         const libusb_interface_descriptor& setting = interface.altsetting[0];
         for (int e = 0; e < setting.bNumEndpoints; ++e) {
             const libusb_endpoint_descriptor& endpoint = setting.endpoint[e];
-            const bool bulk = (endpoint.bmAttributes & LIBUSB_TRANSFER_TYPE_MASK) == LIBUSB_TRANSFER_TYPE_BULK;
-            const bool in = (endpoint.bEndpointAddress & LIBUSB_ENDPOINT_DIR_MASK) == LIBUSB_ENDPOINT_IN;
+            const bool bulk =
+                (endpoint.bmAttributes & LIBUSB_TRANSFER_TYPE_MASK) == LIBUSB_TRANSFER_TYPE_BULK;
+            const bool in =
+                (endpoint.bEndpointAddress & LIBUSB_ENDPOINT_DIR_MASK) == LIBUSB_ENDPOINT_IN;
             if (bulk && in) {
                 found = endpoint.bEndpointAddress;
                 break;
@@ -62,7 +64,7 @@ std::uint8_t findBulkIn(libusb_device* device) {
 // The process's libusb context and its event thread. Never destroyed: open handles
 // and the thread may still use it during static destruction.
 class LibusbContext {
-public:
+  public:
     static LibusbContext& instance() {
         static LibusbContext* const context = new LibusbContext;
         return *context;
@@ -82,8 +84,9 @@ public:
         const int events = LIBUSB_HOTPLUG_EVENT_DEVICE_ARRIVED | LIBUSB_HOTPLUG_EVENT_DEVICE_LEFT;
         libusb_hotplug_callback_handle handle = 0;
         const int result = libusb_hotplug_register_callback(
-            context_, events, 0, LIBUSB_HOTPLUG_MATCH_ANY, LIBUSB_HOTPLUG_MATCH_ANY, LIBUSB_HOTPLUG_MATCH_ANY,
-            &LibusbContext::onHotplug, reinterpret_cast<void*>(static_cast<std::intptr_t>(id)), &handle);
+            context_, events, 0, LIBUSB_HOTPLUG_MATCH_ANY, LIBUSB_HOTPLUG_MATCH_ANY,
+            LIBUSB_HOTPLUG_MATCH_ANY, &LibusbContext::onHotplug,
+            reinterpret_cast<void*>(static_cast<std::intptr_t>(id)), &handle);
         std::lock_guard lock(mutex_);
         if (result != LIBUSB_SUCCESS) {
             callbacks_.erase(id);
@@ -109,7 +112,7 @@ public:
         libusb_hotplug_deregister_callback(context_, handle);
     }
 
-private:
+  private:
     struct Registration {
         HotplugCallback callback;
         libusb_hotplug_callback_handle handle = 0;
@@ -128,12 +131,13 @@ private:
         events.detach();
     }
 
-    static int LIBUSB_CALL onHotplug(libusb_context*, libusb_device* device, libusb_hotplug_event event,
-                                     void* userData) {
+    static int LIBUSB_CALL onHotplug(libusb_context*, libusb_device* device,
+                                     libusb_hotplug_event event, void* userData) {
         HotplugEvent hotplug;
         hotplug.arrived = event == LIBUSB_HOTPLUG_EVENT_DEVICE_ARRIVED;
         if (describe(device, hotplug.device))
-            instance().deliver(static_cast<int>(reinterpret_cast<std::intptr_t>(userData)), hotplug);
+            instance().deliver(static_cast<int>(reinterpret_cast<std::intptr_t>(userData)),
+                               hotplug);
         return 0;  // stay registered
     }
 
@@ -167,7 +171,7 @@ private:
 };
 
 class LibusbDevice final : public Device {
-public:
+  public:
     LibusbDevice(libusb_device_handle* handle, std::uint8_t bulkIn, DeviceInfo info)
         : handle_(handle), bulkIn_(bulkIn), info_(std::move(info)) {}
 
@@ -180,20 +184,25 @@ public:
         const auto value = static_cast<std::uint16_t>(request[6] | request[7] << 8);
         const auto index = static_cast<std::uint16_t>(request[8] | request[9] << 8);
         std::uint8_t buffer[LIBUSB_CONTROL_SETUP_SIZE + sizeof(VendorRequestBytes)];
-        libusb_fill_control_setup(buffer, kVendorOut, code, value, index, sizeof(VendorRequestBytes));
+        libusb_fill_control_setup(buffer, kVendorOut, code, value, index,
+                                  sizeof(VendorRequestBytes));
         std::memcpy(buffer + LIBUSB_CONTROL_SETUP_SIZE, request.data(), request.size());
 
         Pending pending{this};
         if (!pending.transfer) return 0;
-        libusb_fill_control_transfer(pending.transfer, nullptr, buffer, &LibusbDevice::onTransferDone, &pending,
-                                     kRequestTimeoutMs);
+        libusb_fill_control_transfer(pending.transfer, nullptr, buffer,
+                                     &LibusbDevice::onTransferDone, &pending, kRequestTimeoutMs);
         switch (run(pending)) {
-        case RunResult::closed: return -1;
-        case RunResult::failed: return 0;
-        case RunResult::finished: break;
+            case RunResult::closed:
+                return -1;
+            case RunResult::failed:
+                return 0;
+            case RunResult::finished:
+                break;
         }
-        const bool sent = pending.transfer->status == LIBUSB_TRANSFER_COMPLETED &&
-                          pending.transfer->actual_length == static_cast<int>(sizeof(VendorRequestBytes));
+        const bool sent =
+            pending.transfer->status == LIBUSB_TRANSFER_COMPLETED &&
+            pending.transfer->actual_length == static_cast<int>(sizeof(VendorRequestBytes));
         return sent ? 1 : 0;
     }
 
@@ -202,8 +211,9 @@ public:
         Pending pending{this, true};
         if (!pending.transfer) return 0;
         // No timeout: the read waits for the exposure, however long; cancel and unplug end it.
-        libusb_fill_bulk_transfer(pending.transfer, nullptr, bulkIn_, buffer, static_cast<int>(length),
-                                  &LibusbDevice::onTransferDone, &pending, 0);
+        libusb_fill_bulk_transfer(pending.transfer, nullptr, bulkIn_, buffer,
+                                  static_cast<int>(length), &LibusbDevice::onTransferDone, &pending,
+                                  0);
         if (run(pending) != RunResult::finished) return 0;
         // Cancelled, unplugged, stalled or failed reads all deliver nothing.
         if (pending.transfer->status != LIBUSB_TRANSFER_COMPLETED) return 0;
@@ -239,7 +249,7 @@ public:
 
     const DeviceInfo& info() const override { return info_; }
 
-private:
+  private:
     struct Pending {
         explicit Pending(LibusbDevice* owner, bool isRead = false)
             : owner(owner), transfer(libusb_alloc_transfer(0)), isRead(isRead) {}
@@ -286,7 +296,7 @@ private:
 };
 
 class LibusbBackend final : public Backend {
-public:
+  public:
     std::vector<DeviceInfo> list() override {
         std::vector<DeviceInfo> devices;
         forEachDevice([&devices](libusb_device*, const DeviceInfo& info) {
@@ -299,8 +309,8 @@ public:
     std::unique_ptr<Device> open(const DeviceInfo& wanted) override {
         libusb_device_handle* handle = nullptr;
         forEachDevice([&](libusb_device* device, const DeviceInfo& info) {
-            if (info.vendor != wanted.vendor || info.product != wanted.product || info.bus != wanted.bus ||
-                info.portPath != wanted.portPath)
+            if (info.vendor != wanted.vendor || info.product != wanted.product ||
+                info.bus != wanted.bus || info.portPath != wanted.portPath)
                 return false;
             if (libusb_open(device, &handle) != LIBUSB_SUCCESS) handle = nullptr;
             return true;
@@ -319,7 +329,7 @@ public:
         return std::make_unique<LibusbDevice>(handle, bulkIn, wanted);
     }
 
-private:
+  private:
     // Calls `visit` for each present device until it returns true.
     template <typename Visit>
     void forEachDevice(Visit visit) {
@@ -338,12 +348,16 @@ private:
 
 }  // namespace
 
-std::unique_ptr<Backend> makeLibusbBackend() { return std::make_unique<LibusbBackend>(); }
+std::unique_ptr<Backend> makeLibusbBackend() {
+    return std::make_unique<LibusbBackend>();
+}
 
 int registerLibusbHotplug(HotplugCallback callback) {
     return LibusbContext::instance().registerHotplug(std::move(callback));
 }
 
-void unregisterLibusbHotplug(int handle) { LibusbContext::instance().unregisterHotplug(handle); }
+void unregisterLibusbHotplug(int handle) {
+    LibusbContext::instance().unregisterHotplug(handle);
+}
 
 }  // namespace corvalis::platform::usb

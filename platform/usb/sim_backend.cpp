@@ -15,13 +15,14 @@ const sim::StarField& scene() {
 }
 
 bool samePlace(const DeviceInfo& a, const DeviceInfo& b) {
-    return a.vendor == b.vendor && a.product == b.product && a.bus == b.bus && a.portPath == b.portPath;
+    return a.vendor == b.vendor && a.product == b.product && a.bus == b.bus &&
+           a.portPath == b.portPath;
 }
 
 // One open handle on a simulated camera. Closing it, or the camera leaving, ends
 // its reads; a handle is never revived by a later plug.
 class SimDevice final : public Device {
-public:
+  public:
     SimDevice(std::shared_ptr<sim::SimCamera> camera, DeviceInfo info)
         : camera_(std::move(camera)), info_(std::move(info)) {}
     ~SimDevice() override { close(); }
@@ -41,7 +42,7 @@ public:
     bool isOpen() const override { return !closed_.load(); }
     const DeviceInfo& info() const override { return info_; }
 
-private:
+  private:
     std::shared_ptr<sim::SimCamera> camera_;
     DeviceInfo info_;
     std::atomic<bool> closed_{false};
@@ -113,7 +114,8 @@ bool SimBackend::unplug(int handle) {
     Entry gone;
     {
         std::lock_guard lock(mutex_);
-        auto it = std::find_if(entries_.begin(), entries_.end(), [&](const Entry& e) { return e.handle == handle; });
+        auto it = std::find_if(entries_.begin(), entries_.end(),
+                               [&](const Entry& e) { return e.handle == handle; });
         if (it == entries_.end()) return false;
         gone = std::move(*it);
         entries_.erase(it);
@@ -159,20 +161,32 @@ namespace corvalis::platform::sim {
 
 using usb::SimBackend;
 
-bool active() { return usb::simulatorFromEnvironment() != usb::Simulator::None; }
+bool active() {
+    return usb::simulatorFromEnvironment() != usb::Simulator::None;
+}
 
-std::shared_ptr<Camera> camera() { return SimBackend::instance().firstCamera(); }
+std::shared_ptr<Camera> camera() {
+    return SimBackend::instance().firstCamera();
+}
 
 int plug(const usb::DeviceInfo& where, bool withCamera) {
     return SimBackend::instance().plug(where, withCamera);
 }
 
-bool unplug(int handle) { return SimBackend::instance().unplug(handle); }
+bool unplug(int handle) {
+    return SimBackend::instance().unplug(handle);
+}
 
-std::shared_ptr<Camera> cameraOf(int handle) { return SimBackend::instance().cameraOf(handle); }
+std::shared_ptr<Camera> cameraOf(int handle) {
+    return SimBackend::instance().cameraOf(handle);
+}
 
-std::vector<int> devices() { return SimBackend::instance().handles(); }
+std::vector<int> devices() {
+    return SimBackend::instance().handles();
+}
 
-int reset() { return SimBackend::instance().reset(); }
+int reset() {
+    return SimBackend::instance().reset();
+}
 
 }  // namespace corvalis::platform::sim

@@ -11,7 +11,7 @@
 namespace corvalis::platform::usb {
 
 class SimBackend final : public Backend {
-public:
+  public:
     // The process's simulated devices; starts with the default device of
     // CORVALIS_CAMERA plugged.
     static SimBackend& instance();
@@ -26,7 +26,7 @@ public:
     std::vector<int> handles();
     int reset();
 
-private:
+  private:
     SimBackend();
     int plugLocked(const DeviceInfo& where, bool withCamera);
 

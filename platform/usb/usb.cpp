@@ -26,7 +26,7 @@ namespace corvalis::platform::usb {
 namespace {
 
 class NoDevicesBackend final : public Backend {
-public:
+  public:
     std::vector<DeviceInfo> list() override { return {}; }
     std::unique_ptr<Device> open(const DeviceInfo&) override { return nullptr; }
 };
@@ -60,7 +60,7 @@ void unregisterRealDeviceHotplug(int handle) {
 Backend& backend() {
     // Chosen once per process; neither backend is destroyed, since handles and the
     // event thread may still use it during static destruction.
-    static Backend* const chosen = [] () -> Backend* {
+    static Backend* const chosen = []() -> Backend* {
         if (simulatorFromEnvironment() != Simulator::None) return &SimBackend::instance();
         return makeRealDeviceBackend().release();
     }();
@@ -70,7 +70,7 @@ Backend& backend() {
 // The simulated devices' hot-plug callbacks and the one event thread that calls them
 // (libusb has its own event thread for real devices).
 class HotplugHub {
-public:
+  public:
     static HotplugHub& instance() {
         static HotplugHub* hub = new HotplugHub;  // never destroyed, like its thread
         return *hub;
@@ -104,7 +104,7 @@ public:
         pending_.notify_one();
     }
 
-private:
+  private:
     void run() {
         std::unique_lock lock(mutex_);
         worker_ = std::this_thread::get_id();
@@ -162,7 +162,9 @@ bool listOrder(const DeviceInfo& a, const DeviceInfo& b) {
     return a.product < b.product;
 }
 
-void postHotplug(const HotplugEvent& event) { HotplugHub::instance().post(event); }
+void postHotplug(const HotplugEvent& event) {
+    HotplugHub::instance().post(event);
+}
 
 std::string DeviceInfo::devicePath() const {
     std::string ports;
@@ -172,7 +174,8 @@ std::string DeviceInfo::devicePath() const {
     }
     if (ports.empty()) ports.push_back('0');
     char path[160];
-    std::snprintf(path, sizeof path, "\\\\?\\usb#Vid_%04X&Pid_%04X#%u-%s#{a5dcbf10-6530-11d2-901f-00c04fb951ed}",
+    std::snprintf(path, sizeof path,
+                  "\\\\?\\usb#Vid_%04X&Pid_%04X#%u-%s#{a5dcbf10-6530-11d2-901f-00c04fb951ed}",
                   vendor, product, static_cast<unsigned>(bus), ports.c_str());
     return path;
 }
@@ -183,7 +186,8 @@ std::vector<DeviceInfo> listDevices() {
     return devices;
 }
 
-VendorRequestBytes makeVendorRequest(std::uint8_t request, std::uint16_t value, std::uint16_t index) {
+VendorRequestBytes makeVendorRequest(std::uint8_t request, std::uint16_t value,
+                                     std::uint16_t index) {
     return VendorRequestBytes{0,
                               2,
                               0,
@@ -219,14 +223,17 @@ std::unique_ptr<Device> openDevice(std::uint16_t vendor, std::uint16_t product) 
 // The backend is fixed per process, so one handle space at a time is in use.
 int registerHotplug(HotplugCallback callback) {
     if (!callback) return 0;
-    if (simulatorFromEnvironment() == Simulator::None) return registerRealDeviceHotplug(std::move(callback));
+    if (simulatorFromEnvironment() == Simulator::None)
+        return registerRealDeviceHotplug(std::move(callback));
     return HotplugHub::instance().add(std::move(callback));
 }
 
 void unregisterHotplug(int handle) {
     if (handle <= 0) return;
-    if (simulatorFromEnvironment() == Simulator::None) unregisterRealDeviceHotplug(handle);
-    else HotplugHub::instance().remove(handle);
+    if (simulatorFromEnvironment() == Simulator::None)
+        unregisterRealDeviceHotplug(handle);
+    else
+        HotplugHub::instance().remove(handle);
 }
 
 }  // namespace corvalis::platform::usb

@@ -29,9 +29,11 @@ TEST(CustomizeDialog, ListsCommandsByCategoryAndChangesTheToolbar) {
     toolbar->addAction(about);
 
     CustomizeDialog dialog(&frame, toolbar);
-    EXPECT_EQ(dialog.categories(), (QStringList{"File", "Help", "All Commands", "Built-in Menus", "New Menu"}));
+    EXPECT_EQ(dialog.categories(),
+              (QStringList{"File", "Help", "All Commands", "Built-in Menus", "New Menu"}));
     EXPECT_EQ(dialog.commandsOf("File"), (QStringList{"Open", "1 sky.tif"}));
-    EXPECT_EQ(dialog.commandsOf("All Commands"), (QStringList{"Open", "1 sky.tif", "About Corvalis"}));
+    EXPECT_EQ(dialog.commandsOf("All Commands"),
+              (QStringList{"Open", "1 sky.tif", "About Corvalis"}));
     EXPECT_EQ(dialog.commandsOf("Built-in Menus"), (QStringList{"File", "Help"}));
     EXPECT_TRUE(dialog.commandsOf("New Menu").isEmpty());
 

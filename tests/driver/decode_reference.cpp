@@ -6,17 +6,24 @@
 namespace reference {
 
 namespace {
-int maxValue(const Settings& s) { return s.bits == 8 ? 255 : 65535; }
+int maxValue(const Settings& s) {
+    return s.bits == 8 ? 255 : 65535;
+}
 
 int mean(const std::vector<int>& values) {
     int sum = 0;
     for (int v : values) sum += v;
     switch (values.size()) {
-        case 4: return sum >> 2;
-        case 3: return sum / 3;
-        case 2: return sum >> 1;
-        case 1: return sum;
-        default: return 0;
+        case 4:
+            return sum >> 2;
+        case 3:
+            return sum / 3;
+        case 2:
+            return sum >> 1;
+        case 1:
+            return sum;
+        default:
+            return 0;
     }
 }
 }  // namespace
@@ -88,16 +95,20 @@ std::vector<int> demosaic(const std::vector<int>& m, int w, int h, int patternCo
     return out;
 }
 
-std::vector<std::uint8_t> decode(const std::vector<int>& mosaic, const Frame& f, Settings& s, bool to8) {
+std::vector<std::uint8_t> decode(const std::vector<int>& mosaic, const Frame& f, Settings& s,
+                                 bool to8) {
     const int w = f.width, h = f.height, n = maxValue(s);
-    auto px = [&](std::vector<int>& img, int r, int c) { return &img[(static_cast<std::size_t>(r) * w + c) * 3]; };
+    auto px = [&](std::vector<int>& img, int r, int c) {
+        return &img[(static_cast<std::size_t>(r) * w + c) * 3];
+    };
 
     // Demosaic, then rotate and mirror.
     std::vector<int> img = demosaic(mosaic, w, h, s.patternCode);
     if (f.rotate180) {
         std::vector<int> turned(img.size());
         for (int r = 0; r < h; ++r)
-            for (int c = 0; c < w; ++c) std::copy_n(px(img, h - 1 - r, w - 1 - c), 3, px(turned, r, c));
+            for (int c = 0; c < w; ++c)
+                std::copy_n(px(img, h - 1 - r, w - 1 - c), 3, px(turned, r, c));
         img = turned;
     }
     if (f.mirrorLeftRight) {
@@ -111,10 +122,12 @@ std::vector<std::uint8_t> decode(const std::vector<int>& mosaic, const Frame& f,
     if (s.balancePending) {
         double sums[3] = {0, 0, 0};
         for (std::size_t p = 0; p < static_cast<std::size_t>(w) * h; p += 5)
-            for (int k = 0; k < 3; ++k) sums[k] += s.bits == 8 ? img[p * 3 + k] : img[p * 3 + k] / 256;
+            for (int k = 0; k < 3; ++k)
+                sums[k] += s.bits == 8 ? img[p * 3 + k] : img[p * 3 + k] / 256;
         float means[3];
         for (int k = 0; k < 3; ++k) {
-            means[k] = static_cast<float>(sums[k]) / (0.2f * static_cast<float>(w) * static_cast<float>(h));
+            means[k] = static_cast<float>(sums[k]) /
+                       (0.2f * static_cast<float>(w) * static_cast<float>(h));
             if (means[k] < 1.0f) means[k] = 1.0f;
         }
         const float lo = s.bits == 8 ? 1.0f : 0.2f, hi = s.bits == 8 ? 2.0f : 3.5f;
@@ -127,19 +140,23 @@ std::vector<std::uint8_t> decode(const std::vector<int>& mosaic, const Frame& f,
     // Green smoothing from the image as it was before this step.
     {
         const std::vector<int> before = img;
-        auto green = [&](int r, int c) { return before[(static_cast<std::size_t>(r) * w + c) * 3 + 1]; };
+        auto green = [&](int r, int c) {
+            return before[(static_cast<std::size_t>(r) * w + c) * 3 + 1];
+        };
         const int pairs = (h - 1) / 2;
         for (int k = 0; k < pairs; ++k) {
             const int rowA = f.mirrorLeftRight ? 2 * k + 2 : 2 * k + 1;
             const int rowB = f.mirrorLeftRight ? 2 * k + 1 : 2 * k + 2;
             if (w > 2 && rowA + 1 < h)
                 for (int c = 1; c <= 2 * ((w - 1) / 2) - 1; c += 2)
-                    px(img, rowA, c)[1] =
-                        (green(rowA - 1, c) + green(rowA, c - 1) + green(rowA, c + 1) + green(rowA + 1, c)) >> 2;
+                    px(img, rowA, c)[1] = (green(rowA - 1, c) + green(rowA, c - 1) +
+                                           green(rowA, c + 1) + green(rowA + 1, c)) >>
+                                          2;
             if (w > 4 && rowB + 1 < h)
                 for (int c = 2; c <= 2 * ((w - 3) / 2); c += 2)
-                    px(img, rowB, c)[1] =
-                        (green(rowB - 1, c) + green(rowB, c - 1) + green(rowB, c + 1) + green(rowB + 1, c)) >> 2;
+                    px(img, rowB, c)[1] = (green(rowB - 1, c) + green(rowB, c - 1) +
+                                           green(rowB, c + 1) + green(rowB + 1, c)) >>
+                                          2;
         }
     }
 
@@ -151,7 +168,8 @@ std::vector<std::uint8_t> decode(const std::vector<int>& mosaic, const Frame& f,
             int* p = px(img, r, c);
             const int B = p[0], G = p[1], R = p[2];
             if (s.saturation == 0) {
-                const int y = static_cast<int>(0.114f * static_cast<float>(tr[B]) + 0.587f * static_cast<float>(tg[G]) +
+                const int y = static_cast<int>(0.114f * static_cast<float>(tr[B]) +
+                                               0.587f * static_cast<float>(tg[G]) +
                                                0.299f * static_cast<float>(tb[R]));
                 p[0] = p[1] = p[2] = y;
             } else if (s.bits == 8) {
@@ -160,8 +178,10 @@ std::vector<std::uint8_t> decode(const std::vector<int>& mosaic, const Frame& f,
                 p[0] = tb[b2], p[1] = tg[G], p[2] = tr[r2];
             } else {
                 const float fs = static_cast<float>(s.saturation);
-                float fb = static_cast<float>(G) + static_cast<float>(B - G) * fs * (1.0f / 65536.0f);
-                float fr = static_cast<float>(G) + static_cast<float>(R - G) * fs * (1.0f / 65536.0f);
+                float fb =
+                    static_cast<float>(G) + static_cast<float>(B - G) * fs * (1.0f / 65536.0f);
+                float fr =
+                    static_cast<float>(G) + static_cast<float>(R - G) * fs * (1.0f / 65536.0f);
                 const int b2 = static_cast<int>(std::clamp(fb, 0.0f, static_cast<float>(n)));
                 const int r2 = static_cast<int>(std::clamp(fr, 0.0f, static_cast<float>(n)));
                 p[0] = tb[b2], p[1] = tg[G], p[2] = tr[r2];

@@ -31,6 +31,7 @@ std::vector<int> demosaic(const std::vector<int>& mosaic, int w, int h, int patt
 // The whole decode of `mosaic` (values in host order). Returns the output bytes as
 // the decode writes them (16-bit little-endian unless to8). Updates the gains in
 // `s` when a white balance was pending.
-std::vector<std::uint8_t> decode(const std::vector<int>& mosaic, const Frame& f, Settings& s, bool to8);
+std::vector<std::uint8_t> decode(const std::vector<int>& mosaic, const Frame& f, Settings& s,
+                                 bool to8);
 
 }  // namespace reference

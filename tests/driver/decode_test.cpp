@@ -26,13 +26,16 @@ namespace {
 //   50  60  70  80      B G B G
 //   90 100 110 120      G R G R
 //  130 140 150 160      B G B G
-const std::vector<std::uint8_t> kMosaic4 = {10, 20, 30, 40, 50, 60, 70, 80, 90, 100, 110, 120, 130, 140, 150, 160};
+const std::vector<std::uint8_t> kMosaic4 = {10, 20,  30,  40,  50,  60,  70,  80,
+                                            90, 100, 110, 120, 130, 140, 150, 160};
 
 struct Bgr {
     int b, g, r;
     bool operator==(const Bgr&) const = default;
 };
-std::ostream& operator<<(std::ostream& os, const Bgr& p) { return os << "(" << p.b << "," << p.g << "," << p.r << ")"; }
+std::ostream& operator<<(std::ostream& os, const Bgr& p) {
+    return os << "(" << p.b << "," << p.g << "," << p.r << ")";
+}
 
 template <typename Sample>
 std::vector<Bgr> demosaicAll(const std::vector<Sample>& mosaic, int w, int h, int code = 6) {
@@ -72,9 +75,11 @@ TEST(Demosaic, FourByFourThroughEveryBorderRule) {
 TEST(Demosaic, PatternCodesTwoAndSeven) {
     auto bgr = demosaicAll(kMosaic4, 4, 4, 6);
     auto rgb = demosaicAll(kMosaic4, 4, 4, 2);
-    for (std::size_t i = 0; i < bgr.size(); ++i) EXPECT_EQ(rgb[i], (Bgr{bgr[i].r, bgr[i].g, bgr[i].b}));
+    for (std::size_t i = 0; i < bgr.size(); ++i)
+        EXPECT_EQ(rgb[i], (Bgr{bgr[i].r, bgr[i].g, bgr[i].b}));
     auto mono = demosaicAll(kMosaic4, 4, 4, 7);
-    for (std::size_t i = 0; i < mono.size(); ++i) EXPECT_EQ(mono[i], (Bgr{kMosaic4[i], kMosaic4[i], kMosaic4[i]}));
+    for (std::size_t i = 0; i < mono.size(); ++i)
+        EXPECT_EQ(mono[i], (Bgr{kMosaic4[i], kMosaic4[i], kMosaic4[i]}));
 }
 
 TEST(Demosaic, SixteenBitSumsDoNotOverflow) {
@@ -241,16 +246,18 @@ struct Case {
 };
 
 void runAgainstReference(const Case& k, std::mt19937& rng) {
-    SCOPED_TRACE(::testing::Message() << k.w << "x" << k.h << " bits " << k.bits << " halve " << k.halve
-                                      << " rot " << k.rotate << " lr " << k.mirror << " wb " << k.balance
-                                      << " to8 " << k.to8 << " sat " << k.saturationByte << " code " << k.pattern);
+    SCOPED_TRACE(::testing::Message()
+                 << k.w << "x" << k.h << " bits " << k.bits << " halve " << k.halve << " rot "
+                 << k.rotate << " lr " << k.mirror << " wb " << k.balance << " to8 " << k.to8
+                 << " sat " << k.saturationByte << " code " << k.pattern);
     const int maxv = k.bits == 8 ? 255 : 65535;
     std::uniform_int_distribution<int> dist(0, maxv);
     std::vector<int> mosaic(static_cast<std::size_t>(k.w) * k.h);
     for (int& v : mosaic) v = dist(rng);
 
     Processors p;
-    const int gammaValue = 60 + static_cast<int>(rng() % 60), contrastValue = static_cast<int>(rng() % 120);
+    const int gammaValue = 60 + static_cast<int>(rng() % 60),
+              contrastValue = static_cast<int>(rng() % 120);
     reference::Settings s;
     s.bits = k.bits;
     s.gamma = gammaExponent(gammaValue);
@@ -284,8 +291,10 @@ void runAgainstReference(const Case& k, std::mt19937& rng) {
 
     const std::size_t bytes = decodedBytes(layout, k.bits / 8, k.to8);
     std::vector<std::uint8_t> out(bytes + 16, 0xA5);
-    ASSERT_TRUE(decodeFrame(p.lock, p.p8, p.p16, k.bits / 8, layout, raw.data(), out.data(), k.to8));
-    for (std::size_t i = bytes; i < out.size(); ++i) ASSERT_EQ(out[i], 0xA5) << "wrote past the picture";
+    ASSERT_TRUE(
+        decodeFrame(p.lock, p.p8, p.p16, k.bits / 8, layout, raw.data(), out.data(), k.to8));
+    for (std::size_t i = bytes; i < out.size(); ++i)
+        ASSERT_EQ(out[i], 0xA5) << "wrote past the picture";
     out.resize(bytes);
 
     auto expected = reference::decode(mosaic, f, s, k.to8);
@@ -294,8 +303,9 @@ void runAgainstReference(const Case& k, std::mt19937& rng) {
         if (out[i] != expected[i]) {
             const std::size_t sample = k.bits == 16 && !k.to8 ? 2 : 1;
             const std::size_t pixel = i / (3 * sample);
-            FAIL() << "first difference at byte " << i << " (row " << pixel / f.outputWidth << ", column "
-                   << pixel % f.outputWidth << "): " << int(out[i]) << " != " << int(expected[i]);
+            FAIL() << "first difference at byte " << i << " (row " << pixel / f.outputWidth
+                   << ", column " << pixel % f.outputWidth << "): " << int(out[i])
+                   << " != " << int(expected[i]);
         }
     }
     if (k.balance) {
@@ -320,11 +330,13 @@ void runAgainstReference(const Case& k, std::mt19937& rng) {
 
 TEST(DecodeReference, SmallOddAndEvenSizesAllMirrors) {
     std::mt19937 rng(7);
-    const std::pair<int, int> sizes[] = {{2, 2}, {3, 3}, {4, 4}, {5, 4}, {4, 5}, {6, 6}, {7, 7}, {8, 3}, {3, 8}};
+    const std::pair<int, int> sizes[] = {{2, 2}, {3, 3}, {4, 4}, {5, 4}, {4, 5},
+                                         {6, 6}, {7, 7}, {8, 3}, {3, 8}};
     for (auto [w, h] : sizes)
         for (int bits : {8, 16})
             for (int mirrors = 0; mirrors < 4; ++mirrors)
-                runAgainstReference({w, h, bits, false, (mirrors & 1) != 0, (mirrors & 2) != 0, false, false, 128, 6},
+                runAgainstReference({w, h, bits, false, (mirrors & 1) != 0, (mirrors & 2) != 0,
+                                     false, false, 128, 6},
                                     rng);
 }
 
@@ -335,8 +347,9 @@ TEST(DecodeReference, EdgeRowsHalvingAndSaturation) {
             for (int mirrors = 0; mirrors < 4; ++mirrors)
                 for (int sat : {0, 128, 200, 255}) {
                     const bool halve = w % 2 == 0 && sat == 200;
-                    runAgainstReference(
-                        {w, h, bits, halve, (mirrors & 1) != 0, (mirrors & 2) != 0, false, false, sat, 6}, rng);
+                    runAgainstReference({w, h, bits, halve, (mirrors & 1) != 0, (mirrors & 2) != 0,
+                                         false, false, sat, 6},
+                                        rng);
                 }
 }
 
@@ -361,9 +374,10 @@ TEST(DecodeReference, WideRowsThroughEveryLookupPath) {
         for (int w : {64, 130, 197, 258})
             for (int mirrors = 0; mirrors < 4; ++mirrors)
                 for (int bits : {8, 16})
-                    runAgainstReference({w, 16, bits, w % 2 == 0 && mirrors == 1, (mirrors & 1) != 0,
-                                         (mirrors & 2) != 0, false, bits == 16, 170, 6},
-                                        rng);
+                    runAgainstReference(
+                        {w, 16, bits, w % 2 == 0 && mirrors == 1, (mirrors & 1) != 0,
+                         (mirrors & 2) != 0, false, bits == 16, 170, 6},
+                        rng);
     }
     setVbmiEnabled(true);
 }
@@ -453,7 +467,8 @@ TEST(DecodePicture, FirstAndLastSevenRowsRepeatRowsSevenAndHoMinusEight) {
     ASSERT_TRUE(decodeFrame(p.lock, p.p8, p.p16, 1, layout, raw.data(), out.data(), false));
     const std::size_t row = w * 3;
     for (int r = 0; r < 7; ++r) EXPECT_EQ(std::memcmp(&out[r * row], &out[7 * row], row), 0) << r;
-    for (int r = h - 7; r < h; ++r) EXPECT_EQ(std::memcmp(&out[r * row], &out[(h - 8) * row], row), 0) << r;
+    for (int r = h - 7; r < h; ++r)
+        EXPECT_EQ(std::memcmp(&out[r * row], &out[(h - 8) * row], row), 0) << r;
     EXPECT_NE(std::memcmp(&out[7 * row], &out[8 * row], row), 0);
 }
 
@@ -467,7 +482,8 @@ TEST(DecodePicture, SixteenBitOutputIsLittleEndianAndTo8KeepsTheHighByte) {
     for (auto& v : raw) v = static_cast<std::uint8_t>(rng());
     auto raw2 = raw;
     FrameLayout layout{w, h, w / 2, h, false, false};
-    std::vector<std::uint8_t> wide(decodedBytes(layout, 2, false)), narrow(decodedBytes(layout, 2, true));
+    std::vector<std::uint8_t> wide(decodedBytes(layout, 2, false)),
+        narrow(decodedBytes(layout, 2, true));
     EXPECT_EQ(wide.size(), 2 * narrow.size());
     ASSERT_TRUE(decodeFrame(p.lock, p.p8, p.p16, 2, layout, raw.data(), wide.data(), false));
     ASSERT_TRUE(decodeFrame(p.lock, p.p8, p.p16, 2, layout, raw2.data(), narrow.data(), true));

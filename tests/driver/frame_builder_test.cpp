@@ -39,7 +39,8 @@ TEST(FrameSizes, ReadRequestHoldsHeaderAndFrame) {
     EXPECT_EQ(readRequestBytes(g, 2), (25819u + 2) * 512);
     EXPECT_GE(readRequestBytes(g, 2), rawFrameBytes(g, 2) + kFrameHeaderBytes);
     for (const ModeGeometry& m : modeTable())
-        for (int bps : {1, 2}) EXPECT_GE(readRequestBytes(m, bps), rawFrameBytes(m, bps) + kFrameHeaderBytes);
+        for (int bps : {1, 2})
+            EXPECT_GE(readRequestBytes(m, bps), rawFrameBytes(m, bps) + kFrameHeaderBytes);
     EXPECT_EQ(builtFrameBytes(modeTable()[1], 2), 3032u * 844 * 2);
 }
 
@@ -54,7 +55,8 @@ std::vector<std::uint8_t> interlaced(const ModeGeometry& g, int bps, F value) {
             const int rawRow = field == 0 ? k : g.fieldBStart + k;
             for (int x = 0; x < g.rawWidth; ++x) {
                 const unsigned v = value(y, x);
-                std::uint8_t* p = &read[kFrameHeaderBytes + (static_cast<std::size_t>(rawRow) * g.rawWidth + x) * bps];
+                std::uint8_t* p = &read[kFrameHeaderBytes +
+                                        (static_cast<std::size_t>(rawRow) * g.rawWidth + x) * bps];
                 if (bps == 1) {
                     p[0] = static_cast<std::uint8_t>(v);
                 } else {
@@ -66,7 +68,8 @@ std::vector<std::uint8_t> interlaced(const ModeGeometry& g, int bps, F value) {
     return read;
 }
 
-unsigned sampleAt(const std::vector<std::uint8_t>& frame, const ModeGeometry& g, int bps, int row, int col) {
+unsigned sampleAt(const std::vector<std::uint8_t>& frame, const ModeGeometry& g, int bps, int row,
+                  int col) {
     const std::size_t i = (static_cast<std::size_t>(row) * g.processingWidth + col) * bps;
     return bps == 1 ? frame[i] : (frame[i] << 8 | frame[i + 1]);
 }
@@ -75,7 +78,8 @@ TEST(FrameBuild, DeinterlaceAndCropInModesZeroAndOne) {
     for (int mode : {0, 1}) {
         const ModeGeometry& g = modeTable()[mode];
         // 16-bit samples carry their de-interlaced row and column.
-        auto read = interlaced(g, 2, [](int y, int x) { return static_cast<unsigned>(y * 16 + x % 16); });
+        auto read =
+            interlaced(g, 2, [](int y, int x) { return static_cast<unsigned>(y * 16 + x % 16); });
         std::vector<std::uint8_t> frame(builtFrameBytes(g, 2));
         buildFrame(g, 2, true, read.data(), frame.data());
         const int dataRows = 2 * g.fieldPairs;  // 2176 in mode 0, 1000 in mode 1
@@ -83,7 +87,8 @@ TEST(FrameBuild, DeinterlaceAndCropInModesZeroAndOne) {
             const int y = g.cropY0 + row;
             for (int col : {0, 5, g.processingWidth - 1}) {
                 const unsigned want = y < dataRows ? static_cast<unsigned>(y * 16 + col % 16) : 0u;
-                ASSERT_EQ(sampleAt(frame, g, 2, row, col), want) << "mode " << mode << " row " << row;
+                ASSERT_EQ(sampleAt(frame, g, 2, row, col), want)
+                    << "mode " << mode << " row " << row;
             }
         }
     }
@@ -99,7 +104,8 @@ TEST(FrameBuild, DeinterlaceAndCropInModesZeroAndOne) {
 
 TEST(FrameBuild, WithoutHeaderAtSpeedFour) {
     const ModeGeometry& g = modeTable()[0];
-    auto withHeader = interlaced(g, 1, [](int y, int x) { return static_cast<unsigned>((y + x) & 0xFF); });
+    auto withHeader =
+        interlaced(g, 1, [](int y, int x) { return static_cast<unsigned>((y + x) & 0xFF); });
     std::vector<std::uint8_t> noHeader(withHeader.begin() + kFrameHeaderBytes, withHeader.end());
     std::vector<std::uint8_t> a(builtFrameBytes(g, 1)), b(builtFrameBytes(g, 1));
     buildFrame(g, 1, true, withHeader.data(), a.data());
@@ -118,8 +124,10 @@ TEST(FrameBuild, BinningSumsSameColoursAndKeepsThePhase) {
         const ModeGeometry& g = modeTable()[mode];
         const unsigned n = static_cast<unsigned>(g.binning * g.binning);
         for (int bps : {1, 2}) {
-            const unsigned green = bps == 1 ? 1 : 1000, red = bps == 1 ? 2 : 2000, blue = bps == 1 ? 3 : 3000;
-            auto read = interlaced(g, bps, [&](int y, int x) { return phaseValue(y, x, green, red, blue); });
+            const unsigned green = bps == 1 ? 1 : 1000, red = bps == 1 ? 2 : 2000,
+                           blue = bps == 1 ? 3 : 3000;
+            auto read = interlaced(
+                g, bps, [&](int y, int x) { return phaseValue(y, x, green, red, blue); });
             std::vector<std::uint8_t> frame(builtFrameBytes(g, bps));
             buildFrame(g, bps, true, read.data(), frame.data());
             SCOPED_TRACE(::testing::Message() << "mode " << mode << " bytes " << bps);
@@ -129,7 +137,8 @@ TEST(FrameBuild, BinningSumsSameColoursAndKeepsThePhase) {
             for (int row = 0; row < g.processingHeight; ++row) {
                 const unsigned factor = row < g.processingHeight - 2 ? n : partial;
                 for (int col : {0, 1, 2, 3, g.processingWidth - 2, g.processingWidth - 1}) {
-                    ASSERT_EQ(sampleAt(frame, g, bps, row, col), factor * phaseValue(row, col, green, red, blue))
+                    ASSERT_EQ(sampleAt(frame, g, bps, row, col),
+                              factor * phaseValue(row, col, green, red, blue))
                         << row << "," << col;
                 }
             }
@@ -145,9 +154,11 @@ TEST(FrameBuild, BinningPicksTheRightSamples) {
     std::vector<std::uint8_t> frame(builtFrameBytes(g, 2));
     buildFrame(g, 2, true, read.data(), frame.data());
     const int y = g.cropY0;
-    EXPECT_EQ(sampleAt(frame, g, 2, 1, 3), value(y + 1, 5) + value(y + 1, 7) + value(y + 3, 5) + value(y + 3, 7));
+    EXPECT_EQ(sampleAt(frame, g, 2, 1, 3),
+              value(y + 1, 5) + value(y + 1, 7) + value(y + 3, 5) + value(y + 3, 7));
     // Output row 2 starts four rows down: rows 4 and 6.
-    EXPECT_EQ(sampleAt(frame, g, 2, 2, 0), value(y + 4, 0) + value(y + 4, 2) + value(y + 6, 0) + value(y + 6, 2));
+    EXPECT_EQ(sampleAt(frame, g, 2, 2, 0),
+              value(y + 4, 0) + value(y + 4, 2) + value(y + 6, 0) + value(y + 6, 2));
     // Mode 4, output (3, 2): rows 9, 11, 13, 15; columns 8, 10, 12, 14.
     const ModeGeometry& g4 = modeTable()[4];
     auto read4 = interlaced(g4, 2, value);

@@ -27,7 +27,8 @@ namespace usb = corvalis::platform::usb;
 // The frame a read should deliver, worked out plainly from the camera's de-interlaced
 // 12-bit picture: crop the mode's window, scale to the data width, and sum each
 // b x b block of same-colour samples with saturation.
-std::vector<std::uint8_t> expectedFrame(const ModeGeometry& g, int bps, const std::vector<std::uint16_t>& picture) {
+std::vector<std::uint8_t> expectedFrame(const ModeGeometry& g, int bps,
+                                        const std::vector<std::uint16_t>& picture) {
     auto sample = [&](int y, int x) -> unsigned {
         const unsigned v = picture[static_cast<std::size_t>(y) * g.rawWidth + x];
         return bps == 1 ? v >> 4 : v << 4;
@@ -55,7 +56,7 @@ std::vector<std::uint8_t> expectedFrame(const ModeGeometry& g, int bps, const st
 }
 
 class FrameRead : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(sim::active()) << "run with CORVALIS_CAMERA=simulator";
         corvalis::platform::clock::setTimeScale(0);
@@ -170,7 +171,8 @@ TEST_F(FrameRead, LongExposureAfterAWidthChangeIsKept) {
 }
 
 TEST_F(FrameRead, GrabCopiesTheWholeFrameAlsoAfterAFailedRead) {
-    std::vector<std::uint8_t> staging(FrameReader::maxFrameBytes(), 0), destination(FrameReader::maxFrameBytes(), 0xAB);
+    std::vector<std::uint8_t> staging(FrameReader::maxFrameBytes(), 0),
+        destination(FrameReader::maxFrameBytes(), 0xAB);
     int stagingWidth = 1;
     for (int mode = 0; mode < kModeCount; ++mode) {
         device.setMode(mode);
@@ -185,7 +187,8 @@ TEST_F(FrameRead, GrabCopiesTheWholeFrameAlsoAfterAFailedRead) {
     EXPECT_EQ(OstraIICameraGrabBytes(1, 1), 3032 * 844 * 2);
     EXPECT_EQ(OstraIICameraGrabBytes(5, 0), 0);
     // A refused frame leaves the previous one in staging, and it is copied again.
-    std::vector<std::uint8_t> before(destination.begin(), destination.begin() + OstraIICameraGrabBytes(4, 0));
+    std::vector<std::uint8_t> before(destination.begin(),
+                                     destination.begin() + OstraIICameraGrabBytes(4, 0));
     std::fill(destination.begin(), destination.end(), 0);
     camera->injectFault(sim::Fault::MissingMarker);
     EXPECT_EQ(reader.grab(staging.data(), stagingWidth, destination.data()), 0);
@@ -194,7 +197,7 @@ TEST_F(FrameRead, GrabCopiesTheWholeFrameAlsoAfterAFailedRead) {
 
 // A camera that answers at once from a prepared read-out, allocating nothing.
 class ReadyCamera : public usb::Device {
-public:
+  public:
     explicit ReadyCamera(std::vector<std::uint8_t> readOut) : readOut_(std::move(readOut)) {
         info_.vendor = 0x0547;
         info_.product = 0xD002;
@@ -210,7 +213,7 @@ public:
     bool isOpen() const override { return true; }
     const usb::DeviceInfo& info() const override { return info_; }
 
-private:
+  private:
     std::vector<std::uint8_t> readOut_;
     usb::DeviceInfo info_;
 };

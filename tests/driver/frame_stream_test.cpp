@@ -31,7 +31,7 @@ constexpr auto kLiveness = 30s;
 
 // A window that records what the stream hands it, from whichever thread.
 class RecordingWindow {
-public:
+  public:
     struct Draw {
         int width = 0, height = 0;
         bool flat = true;  // every byte of the picture alike
@@ -44,7 +44,9 @@ public:
 
     RecordingWindow() {
         handle.context = this;
-        handle.alive = [](void* c) { return static_cast<RecordingWindow*>(c)->alive.load() ? 1 : 0; };
+        handle.alive = [](void* c) {
+            return static_cast<RecordingWindow*>(c)->alive.load() ? 1 : 0;
+        };
         handle.draw = [](void* c, const unsigned char* bgr, int w, int h) {
             static_cast<RecordingWindow*>(c)->recordDraw(bgr, w, h);
         };
@@ -67,7 +69,7 @@ public:
     KdWindow handle{};
     std::atomic<bool> alive{true};
 
-private:
+  private:
     void recordDraw(const unsigned char* bgr, int w, int h) {
         const std::size_t n = static_cast<std::size_t>(w) * h * 3;
         const auto [lo, hi] = std::minmax_element(bgr, bgr + n);
@@ -94,7 +96,7 @@ bool waitFor(const std::function<bool()>& done) {
 }
 
 class Streaming : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(sim::active()) << "run with CORVALIS_CAMERA=simulator";
         clock::setTimeScale(0.01);
@@ -115,7 +117,8 @@ protected:
 
     void makeStream(KdWindow* displayWindow, KdWindow* notifyWindow) {
         stream.reset();
-        stream = std::make_unique<FrameStream>(device, reader, decodeLock, displayWindow, notifyWindow);
+        stream =
+            std::make_unique<FrameStream>(device, reader, decodeLock, displayWindow, notifyWindow);
     }
 
     bool waitForPosts(std::size_t n) {
@@ -348,10 +351,12 @@ TEST_F(Streaming, StopEndsALongExposure) {
     EXPECT_EQ(camera->waitingReads(), 0);
 
     const auto requests = camera->requests();
-    EXPECT_TRUE(std::any_of(requests.begin(), requests.end(), [](const auto& r) { return r[4] == 0xBB; }))
-        << "the sensor was restarted";
+    EXPECT_TRUE(std::any_of(requests.begin(), requests.end(), [](const auto& r) {
+        return r[4] == 0xBB;
+    })) << "the sensor was restarted";
     EXPECT_EQ(device.exposureRows(), rows);
-    EXPECT_EQ(camera->exposureRows(), static_cast<long>(rows)) << "the exposure was sent back to the camera";
+    EXPECT_EQ(camera->exposureRows(), static_cast<long>(rows))
+        << "the exposure was sent back to the camera";
 }
 
 TEST_F(Streaming, StopReturnsAfterTheCameraIsUnplugged) {

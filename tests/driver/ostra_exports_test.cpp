@@ -170,8 +170,8 @@ std::size_t pictureBytes(bool sixteen) {
 }
 
 // Decodes a copy of `raw` (the decode may rewrite its source) into a fresh picture.
-std::vector<std::uint8_t> decodeCopy(const std::vector<std::uint8_t>& raw, int width = 0, int height = 0,
-                                     int to8 = 1) {
+std::vector<std::uint8_t> decodeCopy(const std::vector<std::uint8_t>& raw, int width = 0,
+                                     int height = 0, int to8 = 1) {
     std::vector<std::uint8_t> source = raw;
     Guarded picture(pictureBytes(dataWide() == 1 && to8 == 0));
     EXPECT_EQ(OstraIICameraDecode(source.data(), picture.data(), width, height, to8), 1);
@@ -693,9 +693,9 @@ TEST_F(Ostra, RestartLongExposureReprogramsTheSensor) {
     const auto requests = takeRequests();
     ASSERT_FALSE(requests.empty());
     EXPECT_EQ(requests.front().code, 0xBB);
-    EXPECT_TRUE(std::any_of(requests.begin(), requests.end(),
-                            [](const Request& r) { return r.code == 0xB4 && r.value == 0xC1; }))
-        << "the mode was not programmed again";
+    EXPECT_TRUE(std::any_of(requests.begin(), requests.end(), [](const Request& r) {
+        return r.code == 0xB4 && r.value == 0xC1;
+    })) << "the mode was not programmed again";
     EXPECT_EQ(currentMode(), 2);
     // Not streaming: asking to restart streaming starts nothing.
     EXPECT_EQ(OstraIICameraRestartLongExposure(1), 1);
@@ -803,7 +803,8 @@ TEST_F(Ostra, HalfWidthGrabDeliversTheWholeFrame) {
     ASSERT_EQ(raw.size(), 3032u * 844u);
     EXPECT_EQ(mismatches(raw, expectedRaw(*camera, 158, 844, 1)), 0u);
     // Only 1000 rows carry data: crop rows 842 and 843 (read-out rows 1000, 1001) are zero.
-    EXPECT_TRUE(std::all_of(raw.end() - 2 * 3032, raw.end(), [](std::uint8_t b) { return b == 0; }));
+    EXPECT_TRUE(
+        std::all_of(raw.end() - 2 * 3032, raw.end(), [](std::uint8_t b) { return b == 0; }));
 
     ASSERT_EQ(OstraIICameraSetDataWide(1), 1);
     const auto wide = grabRaw();
@@ -859,7 +860,8 @@ TEST_F(Ostra, GrabAndDecodeInEveryMode) {
             ASSERT_EQ(OstraIICameraSetResolution(mode), 1);
             const auto raw = grabRaw();  // checks the grab stays within GrabBytes
             EXPECT_EQ(raw.size(), static_cast<std::size_t>(OstraIICameraGrabBytes(mode, wide)));
-            const std::size_t pixels = static_cast<std::size_t>(kImageSize[mode].width) * kImageSize[mode].height;
+            const std::size_t pixels =
+                static_cast<std::size_t>(kImageSize[mode].width) * kImageSize[mode].height;
             EXPECT_EQ(decodeCopy(raw, 0, 0, 0).size(), pixels * 3 * (wide ? 2 : 1));
             EXPECT_EQ(decodeCopy(raw, 0, 0, 1).size(), pixels * 3);
         }
@@ -1070,16 +1072,19 @@ TEST_F(Ostra, CaptureWritesOneFilePerFlag) {
     open(4);
     const fs::path base = dir / "nothing";
     EXPECT_EQ(OstraIICameraCaptureFile(base.c_str(), 0), 1);
-    for (const char* ext : {".jpg", ".bmp", ".raw", ".tif"}) EXPECT_FALSE(fs::exists(base.string() + ext));
+    for (const char* ext : {".jpg", ".bmp", ".raw", ".tif"})
+        EXPECT_FALSE(fs::exists(base.string() + ext));
 
     const fs::path rawOnly = dir / "rawonly";
     EXPECT_EQ(OstraIICameraCaptureFile(rawOnly.c_str(), 4), 1);
     EXPECT_EQ(fs::file_size(rawOnly.string() + ".raw"), 756u * 504u);
-    for (const char* ext : {".jpg", ".bmp", ".tif"}) EXPECT_FALSE(fs::exists(rawOnly.string() + ext));
+    for (const char* ext : {".jpg", ".bmp", ".tif"})
+        EXPECT_FALSE(fs::exists(rawOnly.string() + ext));
 
     ASSERT_EQ(OstraIICameraSetDataWide(1), 1);
     EXPECT_EQ(OstraIICameraCaptureFile(rawOnly.c_str(), 4), 1);
-    EXPECT_EQ(fs::file_size(rawOnly.string() + ".raw"), 756u * 504u * 2u) << "replaced, 16-bit samples";
+    EXPECT_EQ(fs::file_size(rawOnly.string() + ".raw"), 756u * 504u * 2u)
+        << "replaced, 16-bit samples";
 }
 
 // ---------------------------------------------------------------------------------
@@ -1115,7 +1120,8 @@ TEST_F(Ostra, WholeSessionAndTeamsAcrossARestart) {
     const fs::path shot = dir / "shot";
     EXPECT_EQ(OstraIICameraCaptureFile(shot.c_str(), 15), 1);
     const int afterCapture = notify.count(1125) + 2;
-    EXPECT_TRUE(waitUntil([&] { return notify.count(1125) >= afterCapture; })) << "streaming did not resume";
+    EXPECT_TRUE(waitUntil([&] { return notify.count(1125) >= afterCapture; }))
+        << "streaming did not resume";
     EXPECT_EQ(OstraIICameraStop(), 1);
     EXPECT_EQ(display.badDraws.load(), 0);
     EXPECT_EQ(exposureMs(), 100u);
@@ -1141,7 +1147,8 @@ TEST_F(Ostra, WholeSessionAndTeamsAcrossARestart) {
     EXPECT_EQ(jpg[jpg.size() - 1], 0xD9);
     const auto tif = fileBytes(shot.string() + ".tif");
     ASSERT_GT(tif.size(), 3032u * 2018u * 3u);
-    EXPECT_TRUE((tif[0] == 'I' && tif[1] == 'I' && tif[2] == 42) || (tif[0] == 'M' && tif[1] == 'M' && tif[3] == 42));
+    EXPECT_TRUE((tif[0] == 'I' && tif[1] == 'I' && tif[2] == 42) ||
+                (tif[0] == 'M' && tif[1] == 'M' && tif[3] == 42));
 
     // Team 0 saved; team 2 saved with other values, then changed once more before
     // UnInit, which saves into team 2, the team in use.
@@ -1154,7 +1161,7 @@ TEST_F(Ostra, WholeSessionAndTeamsAcrossARestart) {
     ASSERT_EQ(OstraIICameraSetContrast(44), 1);
     ASSERT_EQ(OstraIICameraSetGain(70, 64, 110), 1);
     ASSERT_EQ(OstraIICameraSetAnalogGain(500), 1);
-    ASSERT_EQ(OstraIICameraSetFrameSpeed(3), 1);  // 139 rows of 721.4 us become 278 of 360.7
+    ASSERT_EQ(OstraIICameraSetFrameSpeed(3), 1);       // 139 rows of 721.4 us become 278 of 360.7
     ASSERT_EQ(OstraIICameraSetExposureTime(1000), 1);  // 2773 rows of 360.7 us
     ASSERT_EQ(OstraIICameraSetMirror(1, 1), 1);
     ASSERT_EQ(OstraIICameraSetDataWide(1), 1);
@@ -1279,8 +1286,8 @@ struct Grabber {
     void finish() {
         settersDone = true;
         thread.join();
-        std::printf("grabs %d: frames %d, busy %d, failed check %d\n", calls.load(), frames.load(), busy.load(),
-                    failed.load());
+        std::printf("grabs %d: frames %d, busy %d, failed check %d\n", calls.load(), frames.load(),
+                    busy.load(), failed.load());
     }
 };
 

@@ -218,8 +218,9 @@ TEST_F(Teams, ReadAppliesEachValueThroughTheSensorSettersInOrder) {
     // 1155 rows in mode 0 -> low 0 sent as 1, high 1. Gamma, contrast, gains,
     // saturation and mirrors are the processors' business and send nothing.
     const std::vector<Request> expected = {
-        {0xB5, 0xA0, 0}, startFrame(),       gain(16),          {0xB9, 0x05, 0}, startFrame(),
-        blackLevelRegister(16 * 256),        exposureLow(1),    exposureHigh(1),
+        {0xB5, 0xA0, 0}, startFrame(),    gain(16),
+        {0xB9, 0x05, 0}, startFrame(),    blackLevelRegister(16 * 256),
+        exposureLow(1),  exposureHigh(1),
     };
     EXPECT_EQ(takeRequests(), expected);
 

@@ -122,9 +122,15 @@ TEST_F(Controls, ConcurrentSettersLeaveTheSaturationTheFlagsCallFor) {
             for (int i = 0; i < 300; ++i) {
                 const int value = static_cast<int>(random() % 256);
                 switch (random() % 3) {
-                    case 0: controls.setColorEnhancement(value % 2, device); break;
-                    case 1: controls.setMonochrome(value % 2, device); break;
-                    default: controls.setSaturation(value, device); break;
+                    case 0:
+                        controls.setColorEnhancement(value % 2, device);
+                        break;
+                    case 1:
+                        controls.setMonochrome(value % 2, device);
+                        break;
+                    default:
+                        controls.setSaturation(value, device);
+                        break;
                 }
                 (void)controls.saturation();
             }

@@ -24,7 +24,7 @@ namespace {
 constexpr auto kHangLimit = std::chrono::seconds(30);
 
 class NimbusCamera : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         CameraUnInit();
         device_ = sim::reset();
@@ -128,7 +128,8 @@ TEST_F(NimbusCamera, FiveResolutionsGiveTheirSizesAndFrames) {
         EXPECT_EQ(hd.height, static_cast<std::uint32_t>(h));
         EXPECT_EQ(hd.resolution, n);
         EXPECT_EQ(hd.frame_number, 1u);
-        for (std::size_t i = sizeof(NimbusFrameHeader); i < NIMBUS_HEADER_BYTES; ++i) ASSERT_EQ(raw[i], 0) << i;
+        for (std::size_t i = sizeof(NimbusFrameHeader); i < NIMBUS_HEADER_BYTES; ++i)
+            ASSERT_EQ(raw[i], 0) << i;
         // The sky behind the filter: green above red above blue, so the Bayer order
         // is right in every read-out; and not saturated.
         Means m = meansOf(raw, w, h);
@@ -183,7 +184,8 @@ TEST_F(NimbusCamera, FrameTakesExposurePlusReadoutOfDeviceTime) {
     EXPECT_GE(took, 1142940);
     // Device time beyond the frame's is only the real time the render took (give or
     // take the microsecond steps of the clock readings).
-    EXPECT_LE(took, 1142941 + 5 + std::chrono::duration_cast<std::chrono::microseconds>(real).count());
+    EXPECT_LE(took,
+              1142941 + 5 + std::chrono::duration_cast<std::chrono::microseconds>(real).count());
 }
 
 TEST_F(NimbusCamera, SettersClampAndGettersKeepTheirWidths) {
@@ -275,7 +277,8 @@ TEST_F(NimbusCamera, GrabbedFrameDecodesWithTheHeaderAtItsStart) {
     ASSERT_EQ(CameraInit(0, 2, nullptr, nullptr), 1);
     std::vector<std::uint8_t> raw = rawBuffer(632, 472);
     ASSERT_EQ(CameraGetImageData(raw.data()), 1);
-    std::vector<std::uint8_t> out(NIMBUS_DECODED_BYTES(std::size_t{632}, std::size_t{472}) + 1, 0x5A);
+    std::vector<std::uint8_t> out(NIMBUS_DECODED_BYTES(std::size_t{632}, std::size_t{472}) + 1,
+                                  0x5A);
     ASSERT_EQ(CameraDecode(raw.data(), out.data(), 632, 472, 0), 1);
     EXPECT_EQ(std::memcmp(out.data(), raw.data(), NIMBUS_HEADER_BYTES), 0);
     EXPECT_EQ(out.back(), 0x5A);
@@ -366,14 +369,15 @@ TEST_F(NimbusCamera, DisplayWindowGetsFramesWhileEnabled) {
 
 // A grab waits in real time for a long exposure; each way of ending it must end it.
 class WaitingGrab : public NimbusCamera {
-protected:
+  protected:
     void SetUp() override {
         NimbusCamera::SetUp();
         ASSERT_EQ(CameraInit(0, 2, nullptr, nullptr), 1);
         ASSERT_EQ(CameraSetExposureTimeMS(600000.0f), 1);  // ten minutes
         device_clock::setTimeScale(1);
         raw_ = rawBuffer(632, 472);
-        result_ = std::async(std::launch::async, [this] { return CameraGetImageData(raw_.data()); });
+        result_ =
+            std::async(std::launch::async, [this] { return CameraGetImageData(raw_.data()); });
         // Give it time to start waiting; ending it earlier must work as well.
         EXPECT_EQ(result_.wait_for(std::chrono::milliseconds(100)), std::future_status::timeout);
     }

@@ -20,22 +20,26 @@ std::vector<std::uint16_t> placeCoded(const nimbus::Resolution& res) {
     const int w = res.width * res.step, h = res.height * res.step;
     std::vector<std::uint16_t> s(static_cast<std::size_t>(w) * h);
     for (int r = 0; r < h; ++r)
-        for (int c = 0; c < w; ++c) s[static_cast<std::size_t>(r) * w + c] = static_cast<std::uint16_t>((r % 16) * 256 + (c % 16) * 16);
+        for (int c = 0; c < w; ++c)
+            s[static_cast<std::size_t>(r) * w + c] =
+                static_cast<std::uint16_t>((r % 16) * 256 + (c % 16) * 16);
     return s;
 }
 
 // Every sample of a colour the same: green, red / blue, green.
-std::vector<std::uint16_t> byColour(const nimbus::Resolution& res, std::uint16_t red, std::uint16_t green,
-                                    std::uint16_t blue) {
+std::vector<std::uint16_t> byColour(const nimbus::Resolution& res, std::uint16_t red,
+                                    std::uint16_t green, std::uint16_t blue) {
     const int w = res.width * res.step, h = res.height * res.step;
     std::vector<std::uint16_t> s(static_cast<std::size_t>(w) * h);
     for (int r = 0; r < h; ++r)
         for (int c = 0; c < w; ++c)
-            s[static_cast<std::size_t>(r) * w + c] = (r & 1) == 0 ? ((c & 1) == 0 ? green : red) : ((c & 1) == 0 ? blue : green);
+            s[static_cast<std::size_t>(r) * w + c] =
+                (r & 1) == 0 ? ((c & 1) == 0 ? green : red) : ((c & 1) == 0 ? blue : green);
     return s;
 }
 
-std::uint8_t at(const std::vector<std::uint8_t>& frame, const nimbus::Resolution& res, int row, int col) {
+std::uint8_t at(const std::vector<std::uint8_t>& frame, const nimbus::Resolution& res, int row,
+                int col) {
     return frame[static_cast<std::size_t>(row) * res.width + col];
 }
 
@@ -53,15 +57,18 @@ TEST(ReadOut, FullFrameAndSkippingKeepTheirSamplesHighBits) {
     const nimbus::Resolution& skip2 = *nimbus::resolution(1);
     sensor = placeCoded(skip2);
     out.assign(static_cast<std::size_t>(skip2.width) * skip2.height, 0);
-    nimbus::readOut(sensor.data(), static_cast<std::size_t>(skip2.width * skip2.step), skip2, out.data());
+    nimbus::readOut(sensor.data(), static_cast<std::size_t>(skip2.width * skip2.step), skip2,
+                    out.data());
     EXPECT_EQ(at(out, skip2, 1, 1), 1 * 16 + 1);  // input (1, 1): still in the first pair
-    EXPECT_EQ(at(out, skip2, 2, 3), 4 * 16 + 5);  // second pairs come from input rows 4, 5 / columns 4, 5
+    EXPECT_EQ(at(out, skip2, 2, 3),
+              4 * 16 + 5);  // second pairs come from input rows 4, 5 / columns 4, 5
     EXPECT_EQ(at(out, skip2, 3, 2), 5 * 16 + 4);
 
     const nimbus::Resolution& skip4 = *nimbus::resolution(2);
     sensor = placeCoded(skip4);
     out.assign(static_cast<std::size_t>(skip4.width) * skip4.height, 0);
-    nimbus::readOut(sensor.data(), static_cast<std::size_t>(skip4.width * skip4.step), skip4, out.data());
+    nimbus::readOut(sensor.data(), static_cast<std::size_t>(skip4.width * skip4.step), skip4,
+                    out.data());
     EXPECT_EQ(at(out, skip4, 2, 3), 8 * 16 + 9);
     EXPECT_EQ(at(out, skip4, 5, 4), 1 * 16 + 0);  // input row 17, column 16
 }
@@ -71,7 +78,8 @@ TEST(ReadOut, BinningSumsSameColourSamplesAndClamps) {
     const nimbus::Resolution& bin2 = *nimbus::resolution(3);
     auto sensor = byColour(bin2, 1000, 500, 200);
     std::vector<std::uint8_t> out(static_cast<std::size_t>(bin2.width) * bin2.height);
-    nimbus::readOut(sensor.data(), static_cast<std::size_t>(bin2.width * bin2.step), bin2, out.data());
+    nimbus::readOut(sensor.data(), static_cast<std::size_t>(bin2.width * bin2.step), bin2,
+                    out.data());
     EXPECT_EQ(at(out, bin2, 10, 11), 4000 >> 4);  // red: 4 x 1000
     EXPECT_EQ(at(out, bin2, 10, 10), 2000 >> 4);  // green
     EXPECT_EQ(at(out, bin2, 11, 10), 800 >> 4);   // blue
@@ -80,7 +88,8 @@ TEST(ReadOut, BinningSumsSameColourSamplesAndClamps) {
     const nimbus::Resolution& bin4 = *nimbus::resolution(4);
     sensor = byColour(bin4, 1000, 500, 200);
     out.assign(static_cast<std::size_t>(bin4.width) * bin4.height, 0);
-    nimbus::readOut(sensor.data(), static_cast<std::size_t>(bin4.width * bin4.step), bin4, out.data());
+    nimbus::readOut(sensor.data(), static_cast<std::size_t>(bin4.width * bin4.step), bin4,
+                    out.data());
     EXPECT_EQ(at(out, bin4, 0, 1), 255);        // 16 x 1000 clamps at 4095
     EXPECT_EQ(at(out, bin4, 0, 0), 255);        // 16 x 500 too
     EXPECT_EQ(at(out, bin4, 1, 0), 3200 >> 4);  // 16 x 200
@@ -102,7 +111,8 @@ namespace {
 // A raw frame of resolution 2 (632 x 472) made by hand.
 struct RawFrame {
     static constexpr int kWidth = 632, kHeight = 472;
-    std::vector<std::uint8_t> bytes = std::vector<std::uint8_t>(nimbus::rawBytes(kWidth, kHeight), 0);
+    std::vector<std::uint8_t> bytes =
+        std::vector<std::uint8_t>(nimbus::rawBytes(kWidth, kHeight), 0);
 
     RawFrame() {
         NimbusFrameHeader h{};
@@ -118,16 +128,18 @@ struct RawFrame {
     void fillByColour(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
         for (int r = 0; r < kHeight; ++r)
             for (int c = 0; c < kWidth; ++c)
-                sample(r, c) = (r & 1) == 0 ? ((c & 1) == 0 ? green : red) : ((c & 1) == 0 ? blue : green);
+                sample(r, c) =
+                    (r & 1) == 0 ? ((c & 1) == 0 ? green : red) : ((c & 1) == 0 ? blue : green);
     }
 };
 
 struct Picture {
-    std::vector<std::uint8_t> bytes =
-        std::vector<std::uint8_t>(NIMBUS_DECODED_BYTES(std::size_t{RawFrame::kWidth}, std::size_t{RawFrame::kHeight}), 0xCD);
+    std::vector<std::uint8_t> bytes = std::vector<std::uint8_t>(
+        NIMBUS_DECODED_BYTES(std::size_t{RawFrame::kWidth}, std::size_t{RawFrame::kHeight}), 0xCD);
     // Pixel x of the memory row k (row 0 is the picture's bottom row unmirrored): B, G, R.
     const std::uint8_t* pixel(int k, int x) const {
-        return bytes.data() + NIMBUS_HEADER_BYTES + (static_cast<std::size_t>(k) * RawFrame::kWidth + x) * 3;
+        return bytes.data() + NIMBUS_HEADER_BYTES +
+               (static_cast<std::size_t>(k) * RawFrame::kWidth + x) * 3;
     }
 };
 
@@ -190,7 +202,8 @@ TEST(Decode, RowsBottomUpAndMirrors) {
     // Grey mosaic: the top half 200, the bottom half 50; then left 200, right 50.
     RawFrame raw;
     for (int r = 0; r < RawFrame::kHeight; ++r)
-        for (int c = 0; c < RawFrame::kWidth; ++c) raw.sample(r, c) = r < RawFrame::kHeight / 2 ? 200 : 50;
+        for (int c = 0; c < RawFrame::kWidth; ++c)
+            raw.sample(r, c) = r < RawFrame::kHeight / 2 ? 200 : 50;
     Picture out;
     nimbus::PictureSettings s;
     ASSERT_TRUE(nimbus::decodeFrame(raw.bytes.data(), out.bytes.data(), s));
@@ -202,7 +215,8 @@ TEST(Decode, RowsBottomUpAndMirrors) {
     expectPixel(out, RawFrame::kHeight - 1, 100, 50, 50, 50);
 
     for (int r = 0; r < RawFrame::kHeight; ++r)
-        for (int c = 0; c < RawFrame::kWidth; ++c) raw.sample(r, c) = c < RawFrame::kWidth / 2 ? 200 : 50;
+        for (int c = 0; c < RawFrame::kWidth; ++c)
+            raw.sample(r, c) = c < RawFrame::kWidth / 2 ? 200 : 50;
     s = nimbus::PictureSettings{};
     ASSERT_TRUE(nimbus::decodeFrame(raw.bytes.data(), out.bytes.data(), s));
     expectPixel(out, 10, 0, 200, 200, 200);
@@ -216,9 +230,11 @@ TEST(Decode, RowsBottomUpAndMirrors) {
 TEST(Decode, DecodesInPlace) {
     RawFrame raw;
     raw.fillByColour(200, 100, 50);
-    raw.bytes.resize(NIMBUS_DECODED_BYTES(std::size_t{RawFrame::kWidth}, std::size_t{RawFrame::kHeight}));
+    raw.bytes.resize(
+        NIMBUS_DECODED_BYTES(std::size_t{RawFrame::kWidth}, std::size_t{RawFrame::kHeight}));
     ASSERT_TRUE(nimbus::decodeFrame(raw.bytes.data(), raw.bytes.data(), nimbus::PictureSettings{}));
-    const std::uint8_t* px = raw.bytes.data() + NIMBUS_HEADER_BYTES + (100 * std::size_t{RawFrame::kWidth} + 300) * 3;
+    const std::uint8_t* px =
+        raw.bytes.data() + NIMBUS_HEADER_BYTES + (100 * std::size_t{RawFrame::kWidth} + 300) * 3;
     EXPECT_EQ(px[0], 50);
     EXPECT_EQ(px[1], 100);
     EXPECT_EQ(px[2], 200);
@@ -227,7 +243,8 @@ TEST(Decode, DecodesInPlace) {
 TEST(Decode, RefusesHeadersThatAreNotOursAndWritesNothing) {
     auto refused = [](RawFrame& raw) {
         Picture out;
-        EXPECT_FALSE(nimbus::decodeFrame(raw.bytes.data(), out.bytes.data(), nimbus::PictureSettings{}));
+        EXPECT_FALSE(
+            nimbus::decodeFrame(raw.bytes.data(), out.bytes.data(), nimbus::PictureSettings{}));
         for (std::uint8_t b : out.bytes) {
             if (b != 0xCD) {
                 ADD_FAILURE() << "a refused frame wrote into the output";

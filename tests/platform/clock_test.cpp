@@ -10,7 +10,7 @@ using namespace std::chrono;
 namespace {
 // Restores the time scale a test changed.
 class ClockScale : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { saved_ = clock_::timeScale(); }
     void TearDown() override { clock_::setTimeScale(saved_); }
     double saved_ = 1;

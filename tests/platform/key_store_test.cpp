@@ -1,10 +1,10 @@
 #include "platform/key_store.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/wait.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -319,7 +319,8 @@ TEST_F(KeyStoreTest, TwoProcessesWritingAtOnceLoseNothing) {
             for (int i = 0; i < kEach; ++i) {
                 // Both write into one shared key and one key of their own.
                 ok = store.writeDword(kTeamA, "p" + std::to_string(who) + "_" + std::to_string(i),
-                                      static_cast<std::uint32_t>(who * 1000 + i)) && ok;
+                                      static_cast<std::uint32_t>(who * 1000 + i)) &&
+                     ok;
                 ok = store.writeDword(who == 0 ? kTeamB : "Software\\VELMAR\\Pelion\\setupc",
                                       "n" + std::to_string(i), static_cast<std::uint32_t>(i)) &&
                      ok;

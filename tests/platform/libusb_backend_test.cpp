@@ -58,7 +58,7 @@ bool eventually(Predicate predicate) {
 
 // Hot-plug events as the platform callbacks see them.
 class HotplugLog {
-public:
+  public:
     HotplugLog() {
         handle_ = usb::registerHotplug([this](const usb::HotplugEvent& event) {
             std::lock_guard lock(mutex_);
@@ -75,14 +75,14 @@ public:
         std::unique_lock lock(mutex_);
         return changed_.wait_for(lock, kLiveness, [&] {
             for (const usb::HotplugEvent& e : events_)
-                if (e.arrived == arrived && e.device.vendor == kVendor && e.device.product == kProduct &&
-                    e.device.bus == 1 && e.device.portPath == ports)
+                if (e.arrived == arrived && e.device.vendor == kVendor &&
+                    e.device.product == kProduct && e.device.bus == 1 && e.device.portPath == ports)
                     return true;
             return false;
         });
     }
 
-private:
+  private:
     std::mutex mutex_;
     std::condition_variable changed_;
     std::vector<usb::HotplugEvent> events_;
@@ -98,10 +98,11 @@ std::unique_ptr<usb::Device> openCamera() {
 // A bulk read on a thread of its own. If it still waits when the test leaves, the
 // emulated bus fails its transfer, so a broken cancel fails the test instead of hanging it.
 class ReadInFlight {
-public:
+  public:
     ReadInFlight(usb::Device& device, EmulatedCamera& camera, std::vector<std::uint8_t>& buffer)
-        : camera_(camera),
-          result_(std::async(std::launch::async, [&] { return device.bulkRead(buffer.data(), buffer.size()); })) {}
+        : camera_(camera), result_(std::async(std::launch::async, [&] {
+              return device.bulkRead(buffer.data(), buffer.size());
+          })) {}
     ~ReadInFlight() {
         if (result_.valid() && result_.wait_for(0s) != std::future_status::ready) {
             camera_.abortTransfers();
@@ -111,13 +112,14 @@ public:
     bool ends() { return result_.wait_for(kLiveness) == std::future_status::ready; }
     std::size_t bytes() { return result_.get(); }
 
-private:
+  private:
     EmulatedCamera& camera_;
     std::future<std::size_t> result_;
 };
 
 // Starts a frame and reads it whole; returns the bytes read.
-std::size_t readFrame(usb::Device& device, EmulatedCamera& camera, std::vector<std::uint8_t>& buffer) {
+std::size_t readFrame(usb::Device& device, EmulatedCamera& camera,
+                      std::vector<std::uint8_t>& buffer) {
     buffer.assign(kFullFrameRead, 0);
     EXPECT_EQ(device.vendorRequest(usb::makeVendorRequest(0xB3, 0, 0)), 1);
     ReadInFlight read(device, camera, buffer);
@@ -140,7 +142,7 @@ std::unique_ptr<ReadInFlight> startStalledRead(usb::Device& device, EmulatedCame
 }
 
 class LibusbBackend : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         camera().model().clearFaults();
         camera().model().clearRequests();
@@ -155,7 +157,7 @@ protected:
     }
     static EmulatedCamera& camera() { return *g_camera; }
 
-private:
+  private:
     std::size_t unhandledBefore_ = 0;
 };
 
@@ -164,14 +166,16 @@ private:
 // --- Listing ------------------------------------------------------------------------------
 
 TEST_F(LibusbBackend, ListsEveryDeviceWithItsBusAndPortPathInDetectionOrder) {
-    using Entry = std::tuple<int, std::vector<std::uint8_t>, int, int>;  // bus, ports, vendor, product
+    using Entry =
+        std::tuple<int, std::vector<std::uint8_t>, int, int>;  // bus, ports, vendor, product
     std::vector<Entry> listed;
-    for (const usb::DeviceInfo& d : usb::listDevices()) listed.emplace_back(d.bus, d.portPath, d.vendor, d.product);
+    for (const usb::DeviceInfo& d : usb::listDevices())
+        listed.emplace_back(d.bus, d.portPath, d.vendor, d.product);
     const std::vector<Entry> expected = {
-        {1, {}, 0x1d6b, 0x0002},                      // root hub of bus 1
-        {1, {EmulatedUsb::kHubPort}, 0x1d6b, 0x0002}, // the hub on its port 4
-        {1, kCameraPorts, kVendor, kProduct},         // the camera behind the hub
-        {2, {}, 0x1d6b, 0x0002},                      // root hub of bus 2
+        {1, {}, 0x1d6b, 0x0002},                       // root hub of bus 1
+        {1, {EmulatedUsb::kHubPort}, 0x1d6b, 0x0002},  // the hub on its port 4
+        {1, kCameraPorts, kVendor, kProduct},          // the camera behind the hub
+        {2, {}, 0x1d6b, 0x0002},                       // root hub of bus 2
         {2, {1}, EmulatedUsb::kOtherVendor, EmulatedUsb::kOtherProduct},
     };
     EXPECT_EQ(listed, expected);
@@ -215,7 +219,9 @@ TEST_F(LibusbBackend, DeviceWithoutBulkInEndpointDoesNotOpen) {
     EXPECT_EQ(usb::openDevice(EmulatedUsb::kOtherVendor, EmulatedUsb::kOtherProduct), nullptr);
 }
 
-TEST_F(LibusbBackend, AbsentDeviceDoesNotOpen) { EXPECT_EQ(usb::openDevice(kVendor, 0xA004), nullptr); }
+TEST_F(LibusbBackend, AbsentDeviceDoesNotOpen) {
+    EXPECT_EQ(usb::openDevice(kVendor, 0xA004), nullptr);
+}
 
 // --- Vendor requests ----------------------------------------------------------------------
 
@@ -234,7 +240,8 @@ TEST_F(LibusbBackend, VendorRequestArrivesAsVendorControlTransferCarryingItsTenB
     EXPECT_EQ(exposure.value, 0x0123);
     EXPECT_EQ(exposure.index, 0x0063);
     EXPECT_EQ(exposure.length, 10);
-    EXPECT_EQ(exposure.data, (std::vector<std::uint8_t>{0, 2, 0, 0, 0xB7, 0, 0x23, 0x01, 0x63, 0x00}));
+    EXPECT_EQ(exposure.data,
+              (std::vector<std::uint8_t>{0, 2, 0, 0, 0xB7, 0, 0x23, 0x01, 0x63, 0x00}));
     const auto& speed = controls.back();
     EXPECT_EQ(speed.request, 0xB5);
     EXPECT_EQ(speed.value, 0x00A2);
@@ -255,7 +262,8 @@ TEST_F(LibusbBackend, RequestTheCameraRefusesReportsFailure) {
     Bytes notVendor = usb::makeVendorRequest(0xB3, 0, 0);
     notVendor[1] = 1;  // a class request in the wire form: the camera stalls it
     EXPECT_EQ(device->vendorRequest(notVendor), 0);
-    EXPECT_EQ(device->vendorRequest(usb::makeVendorRequest(0xB3, 0, 0)), 1);  // the device still works
+    EXPECT_EQ(device->vendorRequest(usb::makeVendorRequest(0xB3, 0, 0)),
+              1);  // the device still works
 }
 
 // --- Bulk reads ---------------------------------------------------------------------------
@@ -281,9 +289,12 @@ TEST_F(LibusbBackend, BulkReadDeliversHeaderAndFrameOfTheCamera) {
     for (int k = 0; k < frame.fieldPairs; ++k) {
         for (int c = 0; c < frame.rawWidth; ++c) {
             const std::size_t a = static_cast<std::size_t>(k) * frame.rawWidth + c;
-            const std::size_t b = static_cast<std::size_t>(frame.fieldBStart + k) * frame.rawWidth + c;
-            mismatches += raw[a] != picture[static_cast<std::size_t>(2 * k) * frame.rawWidth + c] >> 4;
-            mismatches += raw[b] != picture[static_cast<std::size_t>(2 * k + 1) * frame.rawWidth + c] >> 4;
+            const std::size_t b =
+                static_cast<std::size_t>(frame.fieldBStart + k) * frame.rawWidth + c;
+            mismatches +=
+                raw[a] != picture[static_cast<std::size_t>(2 * k) * frame.rawWidth + c] >> 4;
+            mismatches +=
+                raw[b] != picture[static_cast<std::size_t>(2 * k + 1) * frame.rawWidth + c] >> 4;
         }
     }
     EXPECT_EQ(mismatches, 0);
@@ -367,7 +378,8 @@ TEST_F(LibusbBackend, UnplugEndsAWaitingReadWithNothingAndIsReported) {
     ASSERT_TRUE(read->ends()) << "the read outlived the device";
     EXPECT_EQ(read->bytes(), 0u);
     EXPECT_TRUE(hotplug.waitFor(false, kCameraPorts)) << "no removal reported";
-    for (const usb::DeviceInfo& d : usb::listDevices()) EXPECT_NE(d.vendor, kVendor) << "an unplugged camera is listed";
+    for (const usb::DeviceInfo& d : usb::listDevices())
+        EXPECT_NE(d.vendor, kVendor) << "an unplugged camera is listed";
     // Still open but gone: requests fail (not "closed"), reads deliver nothing.
     EXPECT_EQ(device->vendorRequest(usb::makeVendorRequest(0xB3, 0, 0)), 0);
     EXPECT_EQ(device->bulkRead(buffer.data(), buffer.size()), 0u);
@@ -386,7 +398,8 @@ TEST_F(LibusbBackend, ArrivedCameraIsListedAndOpens) {
     EmulatedCamera& second = g_usb->plugCamera(3, true);
     ASSERT_TRUE(hotplug.waitFor(true, ports)) << "no arrival reported";
     int cameras = 0;
-    for (const usb::DeviceInfo& d : usb::listDevices()) cameras += d.vendor == kVendor && d.product == kProduct;
+    for (const usb::DeviceInfo& d : usb::listDevices())
+        cameras += d.vendor == kVendor && d.product == kProduct;
     EXPECT_EQ(cameras, 2);
     {
         // Detection order puts port 4.2 before 4.3: the first camera opens.
@@ -442,7 +455,9 @@ bool listingOnly(int argc, char** argv) {
 
 constexpr const char* kPreload = "libumockdev-preload.so.0";
 
-bool preloaded() { return dlopen(kPreload, RTLD_NOW | RTLD_NOLOAD) != nullptr; }
+bool preloaded() {
+    return dlopen(kPreload, RTLD_NOW | RTLD_NOLOAD) != nullptr;
+}
 
 // The emulation needs libumockdev-preload in the process from its start.
 int reexecWithPreload(char** argv) {
@@ -455,11 +470,13 @@ int reexecWithPreload(char** argv) {
     setenv("LD_PRELOAD", preload.c_str(), 1);
     // AddressSanitizer wants to come first; the preload comes before it.
     std::string asan = "verify_asan_link_order=0";
-    if (const char* old = std::getenv("ASAN_OPTIONS"); old && *old) asan = std::string(old) + ":" + asan;
+    if (const char* old = std::getenv("ASAN_OPTIONS"); old && *old)
+        asan = std::string(old) + ":" + asan;
     setenv("ASAN_OPTIONS", asan.c_str(), 1);
     setenv("CORVALIS_UMOCKDEV_REEXEC", "1", 1);
     execv("/proc/self/exe", argv);
-    std::fprintf(stderr, "SKIP: cannot re-execute under libumockdev-preload: %s\n", std::strerror(errno));
+    std::fprintf(stderr, "SKIP: cannot re-execute under libumockdev-preload: %s\n",
+                 std::strerror(errno));
     return 77;
 }
 

@@ -42,14 +42,17 @@ struct Endpoint {
 
 // Device descriptor followed by the one configuration with one interface, as the
 // kernel's sysfs "descriptors" file holds them (bus-endian).
-std::vector<std::uint8_t> descriptors(std::uint16_t vendor, std::uint16_t product, std::uint8_t deviceClass,
-                                      std::uint8_t interfaceClass, const std::vector<Endpoint>& endpoints) {
-    std::vector<std::uint8_t> d = {18, 1, 0x00, 0x02, deviceClass, 0, 0, 64, 0, 0, 0, 0, 0x00, 0x01, 0, 0, 0, 1};
+std::vector<std::uint8_t> descriptors(std::uint16_t vendor, std::uint16_t product,
+                                      std::uint8_t deviceClass, std::uint8_t interfaceClass,
+                                      const std::vector<Endpoint>& endpoints) {
+    std::vector<std::uint8_t> d = {18, 1, 0x00, 0x02, deviceClass, 0, 0, 64, 0,
+                                   0,  0, 0,    0x00, 0x01,        0, 0, 0,  1};
     putLe16(d, 8, vendor);
     putLe16(d, 10, product);
     const std::size_t config = d.size();
     d.insert(d.end(), {9, 2, 0, 0, 1, 1, 0, 0x80, 250});
-    d.insert(d.end(), {9, 4, 0, 0, static_cast<std::uint8_t>(endpoints.size()), interfaceClass, 0, 0, 0});
+    d.insert(d.end(),
+             {9, 4, 0, 0, static_cast<std::uint8_t>(endpoints.size()), interfaceClass, 0, 0, 0});
     for (const Endpoint& e : endpoints) {
         d.insert(d.end(), {7, 5, e.address, e.attributes, 0, 0, e.interval});
         putLe16(d, d.size() - 3, e.maxPacket);
@@ -58,7 +61,9 @@ std::vector<std::uint8_t> descriptors(std::uint16_t vendor, std::uint16_t produc
     return d;
 }
 
-std::vector<std::uint8_t> hubDescriptors() { return descriptors(0x1d6b, 0x0002, 9, 9, {{0x81, 3, 4, 12}}); }
+std::vector<std::uint8_t> hubDescriptors() {
+    return descriptors(0x1d6b, 0x0002, 9, 9, {{0x81, 3, 4, 12}});
+}
 
 std::vector<std::uint8_t> cameraDescriptors() {
     return descriptors(0x0547, 0xD002, 0, 0xFF,
@@ -69,8 +74,9 @@ std::vector<std::uint8_t> cameraDescriptors() {
 }
 
 // A sysfs record in umockdev-record's text form.
-std::string record(const std::string& sysPath, int bus, int devnum, const std::vector<std::uint8_t>& desc,
-                   std::uint16_t vendor, std::uint16_t product) {
+std::string record(const std::string& sysPath, int bus, int devnum,
+                   const std::vector<std::uint8_t>& desc, std::uint16_t vendor,
+                   std::uint16_t product) {
     char node[32];
     std::snprintf(node, sizeof node, "bus/usb/%03d/%03d", bus, devnum);
     char ids[64];
@@ -80,10 +86,13 @@ std::string record(const std::string& sysPath, int bus, int devnum, const std::v
     std::snprintf(padded, sizeof padded, "%03d", devnum);
     char paddedBus[16];
     std::snprintf(paddedBus, sizeof paddedBus, "%03d", bus);
-    return "P: " + sysPath + "\nN: " + node + "\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\nE: DEVNAME=/dev/" + node +
-           "\nE: BUSNUM=" + paddedBus + "\nE: DEVNUM=" + padded + "\nA: busnum=" + b + "\\n\nA: devnum=" + n +
+    return "P: " + sysPath + "\nN: " + node +
+           "\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\nE: DEVNAME=/dev/" + node +
+           "\nE: BUSNUM=" + paddedBus + "\nE: DEVNUM=" + padded + "\nA: busnum=" + b +
+           "\\n\nA: devnum=" + n +
            "\\n\nA: speed=480\\n\nA: bConfigurationValue=1\\n\nA: dev=189:" +
-           std::to_string((bus - 1) * 128 + devnum - 1) + "\\n\n" + ids + "H: descriptors=" + hex(desc) + "\n\n";
+           std::to_string((bus - 1) * 128 + devnum - 1) + "\\n\n" + ids +
+           "H: descriptors=" + hex(desc) + "\n\n";
 }
 
 }  // namespace
@@ -105,7 +114,8 @@ struct EmulatedCamera::Urb {
     int actualLength = 0;
 };
 
-EmulatedCamera::EmulatedCamera(UMockdevTestbed* testbed, std::string devNode, const platform::sim::StarField& scene)
+EmulatedCamera::EmulatedCamera(UMockdevTestbed* testbed, std::string devNode,
+                               const platform::sim::StarField& scene)
     : testbed_(testbed), devNode_(std::move(devNode)), model_(scene) {
     handler_ = umockdev_ioctl_base_new();
     g_signal_connect(handler_, "handle-ioctl", G_CALLBACK(&EmulatedCamera::onIoctl), this);
@@ -115,7 +125,8 @@ EmulatedCamera::EmulatedCamera(UMockdevTestbed* testbed, std::string devNode, co
     if (!umockdev_testbed_attach_ioctl(testbed_, devNode_.c_str(), handler_, &error)) {
         std::string message = error ? error->message : "unknown error";
         g_clear_error(&error);
-        throw std::runtime_error("cannot attach the usbdevfs handler to " + devNode_ + ": " + message);
+        throw std::runtime_error("cannot attach the usbdevfs handler to " + devNode_ + ": " +
+                                 message);
     }
 }
 
@@ -191,7 +202,8 @@ gboolean EmulatedCamera::onIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client
     return TRUE;
 }
 
-gboolean EmulatedCamera::onReadWrite(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer self) {
+gboolean EmulatedCamera::onReadWrite(UMockdevIoctlBase*, UMockdevIoctlClient* client,
+                                     gpointer self) {
     // libusb reads descriptors from sysfs; touching the node itself is unexpected.
     static_cast<EmulatedCamera*>(self)->noteUnhandled("read or write on the device node");
     umockdev_ioctl_client_complete(client, -1, EIO);
@@ -203,7 +215,8 @@ void EmulatedCamera::handle(UMockdevIoctlClient* client) {
     UMockdevIoctlData* arg = umockdev_ioctl_client_get_arg(client);
     switch (request) {
         case USBDEVFS_GET_CAPABILITIES: {
-            UMockdevIoctlData* caps = umockdev_ioctl_data_resolve(arg, 0, sizeof(std::uint32_t), nullptr);
+            UMockdevIoctlData* caps =
+                umockdev_ioctl_data_resolve(arg, 0, sizeof(std::uint32_t), nullptr);
             if (!caps) break;
             // One URB per bulk transfer, however long, as a current kernel allows.
             const std::uint32_t value = USBDEVFS_CAP_NO_PACKET_SIZE_LIM;
@@ -211,12 +224,22 @@ void EmulatedCamera::handle(UMockdevIoctlClient* client) {
             umockdev_ioctl_client_complete(client, 0, 0);
             return;
         }
-        case USBDEVFS_CLAIMINTERFACE: claim(client, arg, 1); return;
-        case USBDEVFS_RELEASEINTERFACE: claim(client, arg, -1); return;
-        case USBDEVFS_SUBMITURB: submit(client, arg); return;
+        case USBDEVFS_CLAIMINTERFACE:
+            claim(client, arg, 1);
+            return;
+        case USBDEVFS_RELEASEINTERFACE:
+            claim(client, arg, -1);
+            return;
+        case USBDEVFS_SUBMITURB:
+            submit(client, arg);
+            return;
         case USBDEVFS_REAPURB:
-        case USBDEVFS_REAPURBNDELAY: reap(client, arg); return;
-        case USBDEVFS_DISCARDURB: discard(client, arg); return;
+        case USBDEVFS_REAPURBNDELAY:
+            reap(client, arg);
+            return;
+        case USBDEVFS_DISCARDURB:
+            discard(client, arg);
+            return;
         default: {
             char text[48];
             std::snprintf(text, sizeof text, "ioctl 0x%lx", request);
@@ -272,8 +295,9 @@ void EmulatedCamera::submit(UMockdevIoctlClient* client, UMockdevIoctlData* arg)
     urb->endpoint = header.endpoint;
     urb->length = header.buffer_length;
     if (header.buffer_length > 0) {
-        UMockdevIoctlData* buffer = umockdev_ioctl_data_resolve(
-            urbData, offsetof(usbdevfs_urb, buffer), static_cast<gsize>(header.buffer_length), nullptr);
+        UMockdevIoctlData* buffer =
+            umockdev_ioctl_data_resolve(urbData, offsetof(usbdevfs_urb, buffer),
+                                        static_cast<gsize>(header.buffer_length), nullptr);
         if (!buffer || buffer->data_len != header.buffer_length) {
             umockdev_ioctl_client_complete(client, -1, EFAULT);
             return;
@@ -306,7 +330,8 @@ void EmulatedCamera::submit(UMockdevIoctlClient* client, UMockdevIoctlData* arg)
         });
     } else {
         char text[64];
-        std::snprintf(text, sizeof text, "URB type %u on endpoint 0x%02x", urb->type, urb->endpoint);
+        std::snprintf(text, sizeof text, "URB type %u on endpoint 0x%02x", urb->type,
+                      urb->endpoint);
         noteUnhandled(text);
         if (urb->type == USBDEVFS_URB_TYPE_BULK) {
             std::lock_guard lock(mutex_);
@@ -328,16 +353,18 @@ void EmulatedCamera::submitControl(Urb& urb) {
     control.value = static_cast<std::uint16_t>(bytes[2] | bytes[3] << 8);
     control.index = static_cast<std::uint16_t>(bytes[4] | bytes[5] << 8);
     control.length = static_cast<std::uint16_t>(bytes[6] | bytes[7] << 8);
-    const std::size_t stage = std::min<std::size_t>(control.length, static_cast<std::size_t>(urb.length) - kSetupBytes);
+    const std::size_t stage =
+        std::min<std::size_t>(control.length, static_cast<std::size_t>(urb.length) - kSetupBytes);
     control.data.assign(bytes + kSetupBytes, bytes + kSetupBytes + stage);
     {
         std::lock_guard lock(mutex_);
         controls_.push_back(control);
     }
     urb.done = true;
-    if (control.requestType != kVendorOut || control.length != kRequestBytes || stage != kRequestBytes) {
-        noteUnhandled("control request type 0x" + std::to_string(control.requestType) + " request " +
-                      std::to_string(control.request));
+    if (control.requestType != kVendorOut || control.length != kRequestBytes ||
+        stage != kRequestBytes) {
+        noteUnhandled("control request type 0x" + std::to_string(control.requestType) +
+                      " request " + std::to_string(control.request));
         urb.status = -EPIPE;
         return;
     }
@@ -377,7 +404,8 @@ void EmulatedCamera::reap(UMockdevIoctlClient* client, UMockdevIoctlData* arg) {
     header->status = urb->status;
     header->actual_length = urb->actualLength;
     if (urb->buffer && !urb->payload.empty() && (urb->endpoint & 0x80) != 0) {
-        const std::size_t n = std::min(urb->payload.size(), static_cast<std::size_t>(urb->buffer->data_len));
+        const std::size_t n =
+            std::min(urb->payload.size(), static_cast<std::size_t>(urb->buffer->data_len));
         std::memcpy(urb->buffer->data, urb->payload.data(), n);
     }
     umockdev_ioctl_data_set_ptr(slot, 0, urb->urb);
@@ -410,19 +438,21 @@ void EmulatedCamera::discard(UMockdevIoctlClient* client, UMockdevIoctlData* arg
     umockdev_ioctl_client_complete(client, found ? 0 : -1, found ? 0 : EINVAL);
 }
 
-EmulatedUsb::EmulatedUsb() : testbed_(umockdev_testbed_new()), scene_([] {
-    platform::sim::StarField::Options options = platform::sim::StarField::defaultOptions();
-    options.seed = 20240611;
-    return options;
-}()) {
+EmulatedUsb::EmulatedUsb()
+    : testbed_(umockdev_testbed_new()), scene_([] {
+          platform::sim::StarField::Options options = platform::sim::StarField::defaultOptions();
+          options.seed = 20240611;
+          return options;
+      }()) {
     const std::string root1 = "/devices/pci0000:00/0000:00:14.0/usb1";
     const std::string root2 = "/devices/pci0000:00/0000:00:1d.0/usb2";
     add(record(root1, 1, 1, hubDescriptors(), 0x1d6b, 0x0002));
     add(record(root1 + "/1-" + std::to_string(kHubPort), 1, 2, hubDescriptors(), 0x1d6b, 0x0002));
     add(record(root2, 2, 1, hubDescriptors(), 0x1d6b, 0x0002));
-    add(record(root2 + "/2-1", 2, 3,
-               descriptors(kOtherVendor, kOtherProduct, 0, 0xFF, {{0x81, 3, 64, 1}, {0x02, 2, 512, 0}}), kOtherVendor,
-               kOtherProduct));
+    add(record(
+        root2 + "/2-1", 2, 3,
+        descriptors(kOtherVendor, kOtherProduct, 0, 0xFF, {{0x81, 3, 64, 1}, {0x02, 2, 512, 0}}),
+        kOtherVendor, kOtherProduct));
 }
 
 EmulatedUsb::~EmulatedUsb() {

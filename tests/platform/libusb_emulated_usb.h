@@ -20,7 +20,7 @@ namespace corvalis::test {
 
 // One camera's device node: what the kernel's usbdevfs would do with its URBs.
 class EmulatedCamera {
-public:
+  public:
     // The interface's endpoints: interrupt IN, bulk OUT, then two bulk IN. "PIPE00"
     // is the first bulk IN; the second must never be read.
     static constexpr std::uint8_t kInterruptIn = 0x81;
@@ -34,7 +34,8 @@ public:
         std::vector<std::uint8_t> data;  // the data stage as submitted
     };
 
-    EmulatedCamera(UMockdevTestbed* testbed, std::string devNode, const platform::sim::StarField& scene);
+    EmulatedCamera(UMockdevTestbed* testbed, std::string devNode,
+                   const platform::sim::StarField& scene);
     ~EmulatedCamera();
     EmulatedCamera(const EmulatedCamera&) = delete;
     EmulatedCamera& operator=(const EmulatedCamera&) = delete;
@@ -54,7 +55,7 @@ public:
     // still finish (and fail) instead of waiting forever.
     void abortTransfers();
 
-private:
+  private:
     struct Urb;
 
     static gboolean onIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer self);
@@ -88,7 +89,7 @@ private:
 // and an unrelated device on port 1 (interrupt IN and bulk OUT only, no handler on
 // its node). Cameras (0547:D002) go onto the hub's ports.
 class EmulatedUsb {
-public:
+  public:
     static constexpr std::uint8_t kHubPort = 4;
     static constexpr std::uint16_t kOtherVendor = 0x1234, kOtherProduct = 0x5678;
 
@@ -106,7 +107,7 @@ public:
     // Every camera ever plugged, unplugged ones included.
     std::vector<std::string> unhandled() const;
 
-private:
+  private:
     struct Plugged {
         std::unique_ptr<EmulatedCamera> camera;
         std::string sysPath;

@@ -29,7 +29,7 @@ std::size_t readRequest(std::size_t rawBytes) {
 }
 
 class SimCamera : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         clk::setTimeScale(0.01);
         sim::reset();
@@ -53,13 +53,16 @@ protected:
         send(0xB7, low, 0x63);
         send(0xB7, high, 0x62);
     }
-    std::size_t read(std::vector<std::uint8_t>& buffer) { return device_->bulkRead(buffer.data(), buffer.size()); }
+    std::size_t read(std::vector<std::uint8_t>& buffer) {
+        return device_->bulkRead(buffer.data(), buffer.size());
+    }
 
     // A read on another thread, and a wait until it is blocked in the camera.
     std::future<std::size_t> readInBackground(std::vector<std::uint8_t>& buffer) {
         auto f = std::async(std::launch::async, [this, &buffer] { return read(buffer); });
         auto until = steady_clock::now() + seconds(30);
-        while (camera_->waitingReads() == 0 && steady_clock::now() < until) std::this_thread::sleep_for(milliseconds(1));
+        while (camera_->waitingReads() == 0 && steady_clock::now() < until)
+            std::this_thread::sleep_for(milliseconds(1));
         EXPECT_EQ(camera_->waitingReads(), 1);
         return f;
     }
@@ -81,10 +84,12 @@ std::vector<std::uint16_t> scenePicture(const sim::FrameInfo& f) {
 
 // A plain de-interlace of the raw frame into 12-bit samples: row 2k from field A row
 // k, row 2k + 1 from field B row k.
-std::vector<std::uint16_t> deinterlace(const std::uint8_t* raw, int height, int bytesPerSample, int fieldB, int pairs) {
+std::vector<std::uint16_t> deinterlace(const std::uint8_t* raw, int height, int bytesPerSample,
+                                       int fieldB, int pairs) {
     std::vector<std::uint16_t> out(static_cast<std::size_t>(kWidth) * height, 0);
     auto sample = [&](int rawRow, int col) -> std::uint16_t {
-        const std::uint8_t* p = raw + (static_cast<std::size_t>(rawRow) * kWidth + col) * bytesPerSample;
+        const std::uint8_t* p =
+            raw + (static_cast<std::size_t>(rawRow) * kWidth + col) * bytesPerSample;
         if (bytesPerSample == 1) return static_cast<std::uint16_t>(p[0] << 4);
         return static_cast<std::uint16_t>(((p[0] << 8) | p[1]) >> 4);
     };
@@ -98,12 +103,14 @@ std::vector<std::uint16_t> deinterlace(const std::uint8_t* raw, int height, int 
 }
 
 // Compares the de-interlaced rows that carry data; 8-bit keeps the upper 8 bits.
-void expectSamePicture(const std::vector<std::uint16_t>& got, const std::vector<std::uint16_t>& scene, int rows,
-                       int bytesPerSample) {
+void expectSamePicture(const std::vector<std::uint16_t>& got,
+                       const std::vector<std::uint16_t>& scene, int rows, int bytesPerSample) {
     std::size_t mismatches = 0;
     for (std::size_t i = 0; i < static_cast<std::size_t>(rows) * kWidth; ++i) {
-        std::uint16_t want = bytesPerSample == 1 ? static_cast<std::uint16_t>(scene[i] & 0xFF0) : scene[i];
-        if (got[i] != want && mismatches++ < 5) ADD_FAILURE() << "sample " << i << ": " << got[i] << " != " << want;
+        std::uint16_t want =
+            bytesPerSample == 1 ? static_cast<std::uint16_t>(scene[i] & 0xFF0) : scene[i];
+        if (got[i] != want && mismatches++ < 5)
+            ADD_FAILURE() << "sample " << i << ": " << got[i] << " != " << want;
     }
     EXPECT_EQ(mismatches, 0u);
 }
@@ -214,7 +221,7 @@ TEST_F(SimCamera, ReadTakesExposurePlusReadoutInDeviceTime) {
     std::size_t n = read(buffer);
     std::uint32_t t1 = clk::tickCount();
     EXPECT_EQ(n, kHeader + kWidth * 2180);
-    EXPECT_GE(t1 - t0, 827u);                                    // 827.8065 ms of device time
+    EXPECT_GE(t1 - t0, 827u);                                     // 827.8065 ms of device time
     EXPECT_GE(steady_clock::now() - realStart, milliseconds(8));  // scaled by 0.01
     EXPECT_LT(steady_clock::now() - realStart, seconds(30));
 }
@@ -331,9 +338,11 @@ TEST_F(SimCamera, EightBitFrameRoundTripsToTheScene) {
     expectSamePicture(got, scene, 2176, 1);
     auto expected = camera_->expectedPicture(f);
     EXPECT_TRUE(std::equal(scene.begin(), scene.begin() + 2176 * kWidth, expected.begin()));
-    EXPECT_TRUE(std::all_of(expected.begin() + 2176 * kWidth, expected.end(), [](auto v) { return v == 0; }));
+    EXPECT_TRUE(std::all_of(expected.begin() + 2176 * kWidth, expected.end(),
+                            [](auto v) { return v == 0; }));
     // No later block looks like a frame start.
-    for (std::size_t at = 512; at + 10 <= 6610272; at += 512) ASSERT_FALSE(startsWithMarker(&buffer[at])) << at;
+    for (std::size_t at = 512; at + 10 <= 6610272; at += 512)
+        ASSERT_FALSE(startsWithMarker(&buffer[at])) << at;
 }
 
 TEST_F(SimCamera, SixteenBitFrameIsBigEndianWithTwelveSignificantBits) {

@@ -31,7 +31,8 @@ StarField::Star whiteStar(double x, double y, double flux) {
     return s;
 }
 
-StarField::Exposure exposure(double micros, int gain = 64, int black = 16, std::uint64_t frame = 0) {
+StarField::Exposure exposure(double micros, int gain = 64, int black = 16,
+                             std::uint64_t frame = 0) {
     return StarField::Exposure{micros, gain, black, frame};
 }
 
@@ -122,7 +123,8 @@ TEST(StarFieldPhysics, ClampsAtFullScale) {
     StarField field(o);
     auto px = field.render(280, 280, 41, 41, exposure(1e6, 1023, 255));
     EXPECT_EQ(px[20 * 41 + 20], StarField::kFullScale);
-    EXPECT_TRUE(std::all_of(px.begin(), px.end(), [](std::uint16_t v) { return v <= StarField::kFullScale; }));
+    EXPECT_TRUE(std::all_of(px.begin(), px.end(),
+                            [](std::uint16_t v) { return v <= StarField::kFullScale; }));
 }
 
 TEST(StarFieldPhysics, NothingDrawnOffTheChip) {
@@ -135,8 +137,10 @@ TEST(StarFieldPhysics, NothingDrawnOffTheChip) {
         for (int c = 0; c < w; ++c) {
             int chipRow = r - 20, chipCol = c - 20;
             std::uint16_t v = buffer[r * w + c];
-            if (chipRow < 0 || chipCol < 0) EXPECT_EQ(v, 0) << r << "," << c;
-            else EXPECT_GE(v, 16);
+            if (chipRow < 0 || chipCol < 0)
+                EXPECT_EQ(v, 0) << r << "," << c;
+            else
+                EXPECT_GE(v, 16);
         }
     }
     for (int i = 0; i < guard; ++i) EXPECT_EQ(buffer[w * h + i], 0xBEEF);
@@ -144,7 +148,8 @@ TEST(StarFieldPhysics, NothingDrawnOffTheChip) {
     auto edge = field.render(0, 90, 5, 20, exposure(1e5));
     EXPECT_TRUE(std::all_of(edge.begin(), edge.end(), [](std::uint16_t v) { return v == 16; }));
 
-    auto beyond = field.render(StarField::kChipWidth, StarField::kChipHeight - 5, 10, 10, exposure(1e5));
+    auto beyond =
+        field.render(StarField::kChipWidth, StarField::kChipHeight - 5, 10, 10, exposure(1e5));
     EXPECT_TRUE(std::all_of(beyond.begin(), beyond.end(), [](std::uint16_t v) { return v == 0; }));
 }
 
@@ -206,9 +211,12 @@ TEST(StarFieldScene, HotPixelsStayPutAndGrowWithExposure) {
     StarField::Options o = bare({});
     o.hotPixels = 50;
     StarField field(o);
-    auto a = field.render(0, 0, StarField::kChipWidth, StarField::kChipHeight, exposure(1e5, 16, 16, 0));
-    auto b = field.render(0, 0, StarField::kChipWidth, StarField::kChipHeight, exposure(1e5, 16, 16, 40));
-    auto c = field.render(0, 0, StarField::kChipWidth, StarField::kChipHeight, exposure(2e5, 16, 16, 0));
+    auto a =
+        field.render(0, 0, StarField::kChipWidth, StarField::kChipHeight, exposure(1e5, 16, 16, 0));
+    auto b = field.render(0, 0, StarField::kChipWidth, StarField::kChipHeight,
+                          exposure(1e5, 16, 16, 40));
+    auto c =
+        field.render(0, 0, StarField::kChipWidth, StarField::kChipHeight, exposure(2e5, 16, 16, 0));
     int hot = 0;
     for (std::size_t i = 0; i < a.size(); ++i) {
         if (a[i] > 16) {
@@ -223,7 +231,8 @@ TEST(StarFieldScene, HotPixelsStayPutAndGrowWithExposure) {
 
 TEST(StarFieldScene, DefaultSceneHasStarsAboveTheSky) {
     StarField field;
-    auto px = field.render(0, 0, StarField::kChipWidth, StarField::kChipHeight, exposure(1e6, 25, 16));
+    auto px =
+        field.render(0, 0, StarField::kChipWidth, StarField::kChipHeight, exposure(1e6, 25, 16));
     std::vector<std::uint16_t> sorted(px);
     std::nth_element(sorted.begin(), sorted.begin() + sorted.size() / 2, sorted.end());
     std::uint16_t median = sorted[sorted.size() / 2];

@@ -42,12 +42,17 @@ TEST(VendorRequestWire, StartFrameIsAllZeroButTypeAndCode) {
 
 TEST(VendorRequestWire, ValueAndIndexAreLittleEndian) {
     // Black level 16: value 16 x 256 = 0x1000 at index 2.
-    EXPECT_EQ(usb::makeVendorRequest(0xB7, 0x1000, 2), (Bytes{0, 2, 0, 0, 0xB7, 0, 0x00, 0x10, 0x02, 0x00}));
+    EXPECT_EQ(usb::makeVendorRequest(0xB7, 0x1000, 2),
+              (Bytes{0, 2, 0, 0, 0xB7, 0, 0x00, 0x10, 0x02, 0x00}));
     // Exposure high part 4090 = 0x0FFA at index 0x62.
-    EXPECT_EQ(usb::makeVendorRequest(0xB7, 4090, 0x62), (Bytes{0, 2, 0, 0, 0xB7, 0, 0xFA, 0x0F, 0x62, 0x00}));
-    EXPECT_EQ(usb::makeVendorRequest(0xB5, 0xA3, 0), (Bytes{0, 2, 0, 0, 0xB5, 0, 0xA3, 0x00, 0x00, 0x00}));
-    EXPECT_EQ(usb::makeVendorRequest(0xB0, 0x11, 0), (Bytes{0, 2, 0, 0, 0xB0, 0, 0x11, 0x00, 0x00, 0x00}));
-    EXPECT_EQ(usb::makeVendorRequest(0x12, 0xABCD, 0x1234), (Bytes{0, 2, 0, 0, 0x12, 0, 0xCD, 0xAB, 0x34, 0x12}));
+    EXPECT_EQ(usb::makeVendorRequest(0xB7, 4090, 0x62),
+              (Bytes{0, 2, 0, 0, 0xB7, 0, 0xFA, 0x0F, 0x62, 0x00}));
+    EXPECT_EQ(usb::makeVendorRequest(0xB5, 0xA3, 0),
+              (Bytes{0, 2, 0, 0, 0xB5, 0, 0xA3, 0x00, 0x00, 0x00}));
+    EXPECT_EQ(usb::makeVendorRequest(0xB0, 0x11, 0),
+              (Bytes{0, 2, 0, 0, 0xB0, 0, 0x11, 0x00, 0x00, 0x00}));
+    EXPECT_EQ(usb::makeVendorRequest(0x12, 0xABCD, 0x1234),
+              (Bytes{0, 2, 0, 0, 0x12, 0, 0xCD, 0xAB, 0x34, 0x12}));
 }
 
 // --- Device paths --------------------------------------------------------------------------
@@ -69,7 +74,7 @@ TEST(DevicePath, DiffersByPlace) {
 // --- Device list and open ----------------------------------------------------------------
 
 class DeviceList : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { defaultHandle_ = sim::reset(); }
     void TearDown() override { sim::reset(); }
     int defaultHandle_ = 0;
@@ -134,9 +139,9 @@ TEST_F(DeviceList, ListedOnlyDeviceFailsToOpenAndTheNextIsTried) {
     std::string out = testing::internal::GetCapturedStdout();
     ASSERT_NE(device, nullptr);
     EXPECT_EQ(device->info().portPath, camera.portPath);
-    EXPECT_EQ(out, "Attempting to open " + listed.devicePath() + "\nFAILED to open " + listed.devicePath() +
-                       "\nAttempting to open " + camera.devicePath() + "\n" + camera.devicePath() +
-                       " Opened successfully\n");
+    EXPECT_EQ(out, "Attempting to open " + listed.devicePath() + "\nFAILED to open " +
+                       listed.devicePath() + "\nAttempting to open " + camera.devicePath() + "\n" +
+                       camera.devicePath() + " Opened successfully\n");
 }
 
 TEST_F(DeviceList, NoMatchingDeviceOpensNothingAndPrintsNothing) {

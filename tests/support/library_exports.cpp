@@ -46,7 +46,8 @@ void expectExactExports(const std::string& library, const std::set<std::string>&
         // Version-script nodes are absolute symbols, not code.
         if (symbol.type == 'A') continue;
         EXPECT_TRUE(expected.count(symbol.name)) << "exported by mistake: " << symbol.name;
-        EXPECT_TRUE(symbol.type == 'T' || symbol.type == 't') << symbol.name << " is not a function";
+        EXPECT_TRUE(symbol.type == 'T' || symbol.type == 't')
+            << symbol.name << " is not a function";
         EXPECT_TRUE(found.insert(symbol.name).second) << "listed twice: " << symbol.name;
     }
     for (const auto& name : expected) EXPECT_TRUE(found.count(name)) << "missing: " << name;

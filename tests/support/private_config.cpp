@@ -13,9 +13,10 @@
 namespace {
 
 class PrivateConfig {
-public:
+  public:
     PrivateConfig() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "corvalis-test-XXXXXX").string();
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "corvalis-test-XXXXXX").string();
         if (::mkdtemp(pattern.data()) == nullptr) std::abort();
         dir_ = pattern;
         ::setenv("CORVALIS_REGISTRY", (dir_ / "registry.ini").c_str(), 1);
@@ -26,7 +27,7 @@ public:
         std::filesystem::remove_all(dir_, ignored);
     }
 
-private:
+  private:
     std::filesystem::path dir_;
 };
 

@@ -24,11 +24,11 @@ enum class Fault {
 
 // What the camera keeps from the vendor requests it received.
 struct CameraSettings {
-    int modeValue = 0xC1;      // last 0xB4 value: 0xC1 full read-out, 0xC0 half (mode 1)
-    bool halfReadout = false;  // modeValue == 0xC0
-    int speed = 1;             // 1..4, from 0xB5 0xA0..0xA3
-    int bytesPerSample = 1;    // 1 (0xB9 0x0A) or 2 (0xB9 0x05)
-    int gain = 25;             // 0xB7 index 1
+    int modeValue = 0xC1;            // last 0xB4 value: 0xC1 full read-out, 0xC0 half (mode 1)
+    bool halfReadout = false;        // modeValue == 0xC0
+    int speed = 1;                   // 1..4, from 0xB5 0xA0..0xA3
+    int bytesPerSample = 1;          // 1 (0xB9 0x0A) or 2 (0xB9 0x05)
+    int gain = 25;                   // 0xB7 index 1
     int blackLevelValue = 16 * 256;  // 0xB7 index 2, as sent (level x 256)
     int blackLevel = 16;             // blackLevelValue / 256
     int exposureLow = 56;            // 0xB7 index 0x63
@@ -39,7 +39,7 @@ struct CameraSettings {
 
 // One frame as the camera exposed it (fixed at its 0xB3).
 struct FrameInfo {
-    std::uint64_t index = 0;  // frame number of the scene (drift and noise)
+    std::uint64_t index = 0;       // frame number of the scene (drift and noise)
     int windowX = 0, windowY = 0;  // read-out window on the chip
     int rawWidth = 0, rawHeight = 0;
     int fieldBStart = 0, fieldPairs = 0;
@@ -51,7 +51,7 @@ struct FrameInfo {
 };
 
 class CORVALIS_PLATFORM_API Camera {
-public:
+  public:
     virtual ~Camera();
     virtual CameraSettings settings() const = 0;
     // Every request received, in wire form, oldest first.

@@ -33,12 +33,13 @@ CORVALIS_PLATFORM_API std::vector<DeviceInfo> listDevices();
 // The 10-byte vendor request as the camera's request form has it: direction 0,
 // type 2 (vendor), recipient 0 (device), 0, request, 0, value LE, index LE.
 using VendorRequestBytes = std::array<std::uint8_t, 10>;
-CORVALIS_PLATFORM_API VendorRequestBytes makeVendorRequest(std::uint8_t request, std::uint16_t value,
+CORVALIS_PLATFORM_API VendorRequestBytes makeVendorRequest(std::uint8_t request,
+                                                           std::uint16_t value,
                                                            std::uint16_t index);
 
 // An open camera: its control interface and its first bulk IN endpoint ("PIPE00").
 class CORVALIS_PLATFORM_API Device {
-public:
+  public:
     virtual ~Device();
     // Sends the request as a host-to-device vendor control transfer carrying the 10
     // bytes. 1 on success, 0 when the transfer failed, -1 when the device is closed.
@@ -60,7 +61,8 @@ public:
 // finds its first bulk IN endpoint. Prints "Attempting to open %s\n" and
 // "%s Opened successfully\n" / "FAILED to open %s\n" to standard output.
 // Null when no such device opens.
-CORVALIS_PLATFORM_API std::unique_ptr<Device> openDevice(std::uint16_t vendor, std::uint16_t product);
+CORVALIS_PLATFORM_API std::unique_ptr<Device> openDevice(std::uint16_t vendor,
+                                                         std::uint16_t product);
 
 // Hot-plug: arrival and removal with vendor and product. Callbacks run on the
 // platform's event thread and must only hand the event on (post), never block.
