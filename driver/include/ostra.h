@@ -21,6 +21,19 @@ extern "C" {
 #define OSTRA_API
 #endif
 
+/* Results of the exports. */
+enum {
+    OSTRA_DONE = 1,
+    OSTRA_NOTHING_DONE = 0, /* or a frame that failed its check */
+    OSTRA_NO_CAMERA = -1,   /* no camera context, or no sensor device */
+    OSTRA_OUT_OF_MEMORY = -2,
+    OSTRA_NO_FRAME = -3,
+    OSTRA_REFUSED = -4
+};
+
+/* The files OstraIICameraCaptureFile writes, as bits of its `formats`. */
+enum { OSTRA_FILE_JPEG = 1, OSTRA_FILE_BMP = 2, OSTRA_FILE_RAW = 4, OSTRA_FILE_TIFF = 8 };
+
 /* Bytes a grab writes for one raw frame in `mode` (0-4) with 16-bit samples when
  * `dataWide` is non-zero: the whole Bayer frame the decode consumes (in mode 1 twice
  * the picture's width). Size grab destinations with it. 0 for an unknown mode. */
@@ -48,8 +61,7 @@ OSTRA_API int OstraIICameraDisplayEnable(int on);
 OSTRA_API int OstraIICameraGrabFrame(unsigned char* destination);
 OSTRA_API int OstraIICameraDecode(unsigned char* raw, unsigned char* rgb, int width, int height,
                                   int to8);
-OSTRA_API int OstraIICameraCaptureFile(const char* basePath,
-                                       int formats); /* 1 JPEG, 2 BMP, 4 raw, 8 TIFF */
+OSTRA_API int OstraIICameraCaptureFile(const char* basePath, int formats); /* OSTRA_FILE_* bits */
 
 OSTRA_API int OstraIICameraSetResolution(int mode);
 OSTRA_API int OstraIICameraGetResolution(unsigned char* mode);

@@ -32,13 +32,37 @@ typedef struct RECT {
     int32_t left, top, right, bottom;
 } RECT;
 
+/* Results of the exports. */
+enum {
+    KD_DONE = 1,
+    KD_NOTHING_DONE = 0,
+    KD_NO_CAMERA = -1, /* no camera, or initialisation refused */
+    KD_OUT_OF_MEMORY = -2,
+    KD_NO_FRAME = -3,
+    KD_REFUSED = -4
+};
+
+/* Camera families, as CameraRecord.camera_type holds them. */
+enum { KD_FAMILY_NONE = -1, KD_FAMILY_OSTRA = 21, KD_FAMILY_NIMBUS = 31 };
+
+/* Lifecycle states of CameraRecord.state: init, start, stop and uninit move it round. */
+enum {
+    KD_STATE_INITIALISED = 0,
+    KD_STATE_STARTED = 1,
+    KD_STATE_STOPPED = 3,
+    KD_STATE_UNINITIALISED = 4
+};
+
+/* CameraRecord.save_format: which file Mes_SaveBuffList writes. */
+enum { KD_SAVE_JPEG = 1, KD_SAVE_BMP = 2, KD_SAVE_RAW = 4, KD_SAVE_TIFF = 8 };
+
 /* Length of the record's text fields, terminating zero included. */
 #define CAMERA_RECORD_TEXT 260
 
 /* The one camera record, owned by the program; fields in their fixed order. */
 typedef struct CameraRecord {
-    int32_t state;            /* 4 uninitialised, 0 initialised, 1 started, 3 stopped */
-    int32_t camera_type;      /* 21 first family, 31 second family, -1 none */
+    int32_t state;            /* KD_STATE_* */
+    int32_t camera_type;      /* KD_FAMILY_* */
     int32_t resolution_index; /* low byte handed to the camera at initialisation */
     KdWindow* init_window_1;  /* display window given at initialisation */
     KdWindow* init_window_2;  /* notification window given at initialisation */
@@ -72,7 +96,7 @@ typedef struct CameraRecord {
     int32_t custom_exposure_ms[10];                       /* program's own */
     char file_name[CAMERA_RECORD_TEXT];                   /* program's own */
     int32_t file_index;                                   /* program's own */
-    int32_t save_format;                                  /* 1 JPEG, 2 BMP, 4 raw, 8 TIFF */
+    int32_t save_format;                                  /* KD_SAVE_* */
     int32_t file_use_time;                                /* program's own */
     char save_directory[CAMERA_RECORD_TEXT];              /* program's own */
     /* Program's own series counters and flags. */

@@ -67,6 +67,9 @@ extern "C" {
 #define NIMBUS_API
 #endif
 
+/* Results of the functions. */
+enum { NIMBUS_DONE = 1, NIMBUS_FAILED = 0, NIMBUS_NOT_INITIALISED = -1 };
+
 #define NIMBUS_HEADER_BYTES 512
 #define NIMBUS_RAW_BYTES(w, h) (NIMBUS_HEADER_BYTES + (w) * (h))
 #define NIMBUS_DECODED_BYTES(w, h) (NIMBUS_HEADER_BYTES + (w) * (h)*3)
