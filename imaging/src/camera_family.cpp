@@ -15,8 +15,8 @@ int grabFamilyFrame(const CameraRecord& record, void* raw) {
     }
 }
 
-int decodeFamilyFrame(const CameraRecord& record, const void* raw, void* out, int width,
-                      int height, int flag) {
+int decodeFamilyFrame(const CameraRecord& record, const void* raw, void* out, int width, int height,
+                      int flag) {
     switch (record.camera_type) {
         case KD_FAMILY_OSTRA:
             // The driver reads the raw frame only; its parameter is not const-qualified.

@@ -8,8 +8,8 @@ namespace vantelo {
 
 int grabFamilyFrame(const CameraRecord& record, void* raw);
 // `raw` is only read by either decoder.
-int decodeFamilyFrame(const CameraRecord& record, const void* raw, void* out, int width,
-                      int height, int flag);
+int decodeFamilyFrame(const CameraRecord& record, const void* raw, void* out, int width, int height,
+                      int flag);
 int familyImageSize(const CameraRecord& record, int* width, int* height);
 // The first family's sensor mode and data width as the camera holds them; the second
 // family has neither (KD_NOTHING_DONE).
