@@ -12,9 +12,10 @@ packages=(
   libtiff-dev libtiff-tools
   libjpeg-dev
   libpugixml-dev
+  libcfitsio-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   umockdev libumockdev-dev
-  xvfb xauth imagemagick
+  xvfb xauth imagemagick python3-astropy
   clang libclang-rt-14-dev clang-format
 )
 
