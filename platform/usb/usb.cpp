@@ -1,16 +1,12 @@
 #include <algorithm>
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
-#include <deque>
-#include <map>
-#include <mutex>
 #include <string_view>
-#include <thread>
 
 #include "backend.h"
 #include "platform/usb.h"
 #include "sim_backend.h"
+#include "sim_hotplug_hub.h"
 #include "usb_internal.h"
 
 // ---- libusb backend hook ------------------------------------------------------------
@@ -67,77 +63,6 @@ Backend& backend() {
     return *chosen;
 }
 
-// The simulated devices' hot-plug callbacks and the one event thread that calls them
-// (libusb has its own event thread for real devices).
-class HotplugHub {
-  public:
-    static HotplugHub& instance() {
-        static HotplugHub* hub = new HotplugHub;  // never destroyed, like its thread
-        return *hub;
-    }
-
-    int add(HotplugCallback callback) {
-        std::lock_guard lock(mutex_);
-        if (!started_) {
-            started_ = true;
-            std::thread(&HotplugHub::run, this).detach();
-        }
-        int handle = nextHandle_++;
-        callbacks_.emplace(handle, std::move(callback));
-        return handle;
-    }
-
-    void remove(int handle) {
-        std::unique_lock lock(mutex_);
-        callbacks_.erase(handle);
-        // After unregistering, the callback no longer runs: wait for a call in
-        // progress, unless this is that call unregistering itself.
-        if (std::this_thread::get_id() != worker_) {
-            idle_.wait(lock, [&] { return delivering_ != handle; });
-        }
-    }
-
-    void post(const HotplugEvent& event) {
-        std::lock_guard lock(mutex_);
-        if (callbacks_.empty()) return;  // nobody listens; a later listener gets no stale events
-        queue_.push_back(event);
-        pending_.notify_one();
-    }
-
-  private:
-    void run() {
-        std::unique_lock lock(mutex_);
-        worker_ = std::this_thread::get_id();
-        for (;;) {
-            pending_.wait(lock, [&] { return !queue_.empty(); });
-            HotplugEvent event = std::move(queue_.front());
-            queue_.pop_front();
-            std::vector<int> handles;
-            for (const auto& [handle, callback] : callbacks_) handles.push_back(handle);
-            for (int handle : handles) {
-                auto it = callbacks_.find(handle);
-                if (it == callbacks_.end()) continue;
-                HotplugCallback callback = it->second;
-                delivering_ = handle;
-                lock.unlock();
-                callback(event);
-                lock.lock();
-                delivering_ = 0;
-                idle_.notify_all();
-            }
-        }
-    }
-
-    std::mutex mutex_;
-    std::condition_variable pending_, idle_;
-    std::map<int, HotplugCallback> callbacks_;
-    std::deque<HotplugEvent> queue_;
-    int nextHandle_ = 1;
-    int delivering_ = 0;
-    bool started_ = false;
-    std::thread::id worker_;
-};
-
 }  // namespace
 
 Simulator simulatorFromEnvironment() {
@@ -160,10 +85,6 @@ bool listOrder(const DeviceInfo& a, const DeviceInfo& b) {
     if (a.portPath != b.portPath) return a.portPath < b.portPath;
     if (a.vendor != b.vendor) return a.vendor < b.vendor;
     return a.product < b.product;
-}
-
-void postHotplug(const HotplugEvent& event) {
-    HotplugHub::instance().post(event);
 }
 
 std::string DeviceInfo::devicePath() const {
@@ -225,7 +146,7 @@ int registerHotplug(HotplugCallback callback) {
     if (!callback) return 0;
     if (simulatorFromEnvironment() == Simulator::None)
         return registerRealDeviceHotplug(std::move(callback));
-    return HotplugHub::instance().add(std::move(callback));
+    return SimHotplugHub::instance().add(std::move(callback));
 }
 
 void unregisterHotplug(int handle) {
@@ -233,7 +154,7 @@ void unregisterHotplug(int handle) {
     if (simulatorFromEnvironment() == Simulator::None)
         unregisterRealDeviceHotplug(handle);
     else
-        HotplugHub::instance().remove(handle);
+        SimHotplugHub::instance().remove(handle);
 }
 
 }  // namespace corvalis::platform::usb

@@ -12,9 +12,4 @@ Simulator simulatorFromEnvironment();
 // next port of its parent).
 bool listOrder(const DeviceInfo& a, const DeviceInfo& b);
 
-// Hands an arrival or removal to the platform event thread, which calls every
-// registered hot-plug callback. Never blocks on a callback; safe from any thread,
-// also while the caller holds its own locks.
-void postHotplug(const HotplugEvent& event);
-
 }  // namespace corvalis::platform::usb
