@@ -4,6 +4,7 @@
 #include <atomic>
 
 #include "sim_hotplug_hub.h"
+#include "simulator_choice.h"
 #include "usb_internal.h"
 
 namespace corvalis::platform::usb {

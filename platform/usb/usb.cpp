@@ -1,12 +1,11 @@
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
-#include <string_view>
 
 #include "backend.h"
 #include "platform/usb.h"
 #include "sim_backend.h"
 #include "sim_hotplug_hub.h"
+#include "simulator_choice.h"
 #include "usb_internal.h"
 
 // ---- libusb backend hook ------------------------------------------------------------
@@ -64,20 +63,6 @@ Backend& backend() {
 }
 
 }  // namespace
-
-Simulator simulatorFromEnvironment() {
-    // Read once: the backend, its devices and the hot-plug route must agree for the
-    // whole process.
-    static const Simulator kind = [] {
-        const char* value = std::getenv("CORVALIS_CAMERA");
-        if (value == nullptr) return Simulator::None;
-        std::string_view v(value);
-        if (v == "simulator") return Simulator::FirstFamily;
-        if (v == "simulator-nimbus") return Simulator::SecondFamily;
-        return Simulator::None;
-    }();
-    return kind;
-}
 
 bool listOrder(const DeviceInfo& a, const DeviceInfo& b) {
     if (a.bus != b.bus) return a.bus < b.bus;

@@ -4,10 +4,6 @@
 // What the USB layer shares with its backends beyond backend.h.
 namespace corvalis::platform::usb {
 
-// What CORVALIS_CAMERA asks for: "simulator", "simulator-nimbus", or real devices.
-enum class Simulator { None, FirstFamily, SecondFamily };
-Simulator simulatorFromEnvironment();
-
 // Detection order: bus number, then port path depth first (a hub's ports before the
 // next port of its parent).
 bool listOrder(const DeviceInfo& a, const DeviceInfo& b);
