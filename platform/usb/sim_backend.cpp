@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <atomic>
 
+#include "list_order.h"
 #include "sim_hotplug_hub.h"
 #include "simulator_choice.h"
-#include "usb_internal.h"
 
 namespace corvalis::platform::usb {
 

@@ -2,11 +2,11 @@
 #include <cstdio>
 
 #include "backend.h"
+#include "list_order.h"
 #include "platform/usb.h"
 #include "sim_backend.h"
 #include "sim_hotplug_hub.h"
 #include "simulator_choice.h"
-#include "usb_internal.h"
 
 // ---- libusb backend hook ------------------------------------------------------------
 // The one place the real-device backend comes in: platform/CMakeLists.txt adds
@@ -63,14 +63,6 @@ Backend& backend() {
 }
 
 }  // namespace
-
-bool listOrder(const DeviceInfo& a, const DeviceInfo& b) {
-    if (a.bus != b.bus) return a.bus < b.bus;
-    // Lexicographic port paths are depth-first order: 1 < 1.1 < 1.4 < 2.
-    if (a.portPath != b.portPath) return a.portPath < b.portPath;
-    if (a.vendor != b.vendor) return a.vendor < b.vendor;
-    return a.product < b.product;
-}
 
 std::string DeviceInfo::devicePath() const {
     std::string ports;

@@ -1,7 +1,8 @@
 #pragma once
 #include "platform/usb.h"
 
-// What the USB layer shares with its backends beyond backend.h.
+// The order listDevices() gives, which the simulated backend also uses to find the
+// camera openDevice() would open.
 namespace corvalis::platform::usb {
 
 // Detection order: bus number, then port path depth first (a hub's ports before the
