@@ -2,62 +2,23 @@
 #include <cstdio>
 
 #include "backend.h"
+#include "libusb_backend.h"
 #include "list_order.h"
 #include "platform/usb.h"
 #include "sim_backend.h"
 #include "sim_hotplug_hub.h"
 #include "simulator_choice.h"
 
-// ---- libusb backend hook ------------------------------------------------------------
-// The one place the real-device backend comes in: platform/CMakeLists.txt adds
-// usb/libusb_backend.cpp and defines CORVALIS_HAVE_LIBUSB_BACKEND. Without it the
-// tree still builds and real-device listing finds nothing.
-#ifdef CORVALIS_HAVE_LIBUSB_BACKEND
-#include "libusb_backend.h"
-#endif
-
 namespace corvalis::platform::usb {
 
 namespace {
-
-class NoDevicesBackend final : public Backend {
-  public:
-    std::vector<DeviceInfo> list() override { return {}; }
-    std::unique_ptr<Device> open(const DeviceInfo&) override { return nullptr; }
-};
-
-std::unique_ptr<Backend> makeRealDeviceBackend() {
-#ifdef CORVALIS_HAVE_LIBUSB_BACKEND
-    return makeLibusbBackend();
-#else
-    return std::make_unique<NoDevicesBackend>();
-#endif
-}
-
-int registerRealDeviceHotplug(HotplugCallback callback) {
-#ifdef CORVALIS_HAVE_LIBUSB_BACKEND
-    return registerLibusbHotplug(std::move(callback));
-#else
-    (void)callback;
-    return 0;
-#endif
-}
-
-void unregisterRealDeviceHotplug(int handle) {
-#ifdef CORVALIS_HAVE_LIBUSB_BACKEND
-    unregisterLibusbHotplug(handle);
-#else
-    (void)handle;
-#endif
-}
-// ---- end of the libusb backend hook ---------------------------------------------------
 
 Backend& backend() {
     // Chosen once per process; neither backend is destroyed, since handles and the
     // event thread may still use it during static destruction.
     static Backend* const chosen = []() -> Backend* {
         if (simulatorFromEnvironment() != Simulator::None) return &SimBackend::instance();
-        return makeRealDeviceBackend().release();
+        return makeLibusbBackend().release();
     }();
     return *chosen;
 }
@@ -122,14 +83,14 @@ std::unique_ptr<Device> openDevice(std::uint16_t vendor, std::uint16_t product) 
 int registerHotplug(HotplugCallback callback) {
     if (!callback) return 0;
     if (simulatorFromEnvironment() == Simulator::None)
-        return registerRealDeviceHotplug(std::move(callback));
+        return registerLibusbHotplug(std::move(callback));
     return SimHotplugHub::instance().add(std::move(callback));
 }
 
 void unregisterHotplug(int handle) {
     if (handle <= 0) return;
     if (simulatorFromEnvironment() == Simulator::None)
-        unregisterRealDeviceHotplug(handle);
+        unregisterLibusbHotplug(handle);
     else
         SimHotplugHub::instance().remove(handle);
 }
