@@ -6,7 +6,7 @@
 #include <opencv2/imgcodecs.hpp>
 
 #include "../driver/allocation_control.h"
-#include "../driver/tiff_info.h"
+#include "tiff_info.h"
 #include "frame_list_test_support.h"
 
 namespace {
