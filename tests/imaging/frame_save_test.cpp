@@ -6,8 +6,8 @@
 #include <opencv2/imgcodecs.hpp>
 
 #include "../driver/allocation_control.h"
-#include "tiff_info.h"
 #include "frame_list_test_support.h"
+#include "tiff_info.h"
 
 namespace {
 
