@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <atomic>
 
-#include "usb_internal.h"
+#include "list_order.h"
+#include "sim_hotplug_hub.h"
+#include "simulator_choice.h"
 
 namespace corvalis::platform::usb {
 
@@ -106,7 +108,7 @@ int SimBackend::plug(const DeviceInfo& where, bool withCamera) {
         std::lock_guard lock(mutex_);
         handle = plugLocked(where, withCamera);
     }
-    postHotplug(HotplugEvent{true, where});
+    SimHotplugHub::instance().post(HotplugEvent{true, where});
     return handle;
 }
 
@@ -121,7 +123,7 @@ bool SimBackend::unplug(int handle) {
         entries_.erase(it);
     }
     if (gone.camera) gone.camera->markUnplugged();
-    postHotplug(HotplugEvent{false, gone.info});
+    SimHotplugHub::instance().post(HotplugEvent{false, gone.info});
     return true;
 }
 

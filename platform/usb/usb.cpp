@@ -1,170 +1,29 @@
 #include <algorithm>
-#include <condition_variable>
 #include <cstdio>
-#include <cstdlib>
-#include <deque>
-#include <map>
-#include <mutex>
-#include <string_view>
-#include <thread>
 
 #include "backend.h"
+#include "libusb_backend.h"
+#include "list_order.h"
 #include "platform/usb.h"
 #include "sim_backend.h"
-#include "usb_internal.h"
-
-// ---- libusb backend hook ------------------------------------------------------------
-// The one place the real-device backend comes in: platform/CMakeLists.txt adds
-// usb/libusb_backend.cpp and defines CORVALIS_HAVE_LIBUSB_BACKEND. Without it the
-// tree still builds and real-device listing finds nothing.
-#ifdef CORVALIS_HAVE_LIBUSB_BACKEND
-#include "libusb_backend.h"
-#endif
+#include "sim_hotplug_hub.h"
+#include "simulator_choice.h"
 
 namespace corvalis::platform::usb {
 
 namespace {
-
-class NoDevicesBackend final : public Backend {
-  public:
-    std::vector<DeviceInfo> list() override { return {}; }
-    std::unique_ptr<Device> open(const DeviceInfo&) override { return nullptr; }
-};
-
-std::unique_ptr<Backend> makeRealDeviceBackend() {
-#ifdef CORVALIS_HAVE_LIBUSB_BACKEND
-    return makeLibusbBackend();
-#else
-    return std::make_unique<NoDevicesBackend>();
-#endif
-}
-
-int registerRealDeviceHotplug(HotplugCallback callback) {
-#ifdef CORVALIS_HAVE_LIBUSB_BACKEND
-    return registerLibusbHotplug(std::move(callback));
-#else
-    (void)callback;
-    return 0;
-#endif
-}
-
-void unregisterRealDeviceHotplug(int handle) {
-#ifdef CORVALIS_HAVE_LIBUSB_BACKEND
-    unregisterLibusbHotplug(handle);
-#else
-    (void)handle;
-#endif
-}
-// ---- end of the libusb backend hook ---------------------------------------------------
 
 Backend& backend() {
     // Chosen once per process; neither backend is destroyed, since handles and the
     // event thread may still use it during static destruction.
     static Backend* const chosen = []() -> Backend* {
         if (simulatorFromEnvironment() != Simulator::None) return &SimBackend::instance();
-        return makeRealDeviceBackend().release();
+        return makeLibusbBackend().release();
     }();
     return *chosen;
 }
 
-// The simulated devices' hot-plug callbacks and the one event thread that calls them
-// (libusb has its own event thread for real devices).
-class HotplugHub {
-  public:
-    static HotplugHub& instance() {
-        static HotplugHub* hub = new HotplugHub;  // never destroyed, like its thread
-        return *hub;
-    }
-
-    int add(HotplugCallback callback) {
-        std::lock_guard lock(mutex_);
-        if (!started_) {
-            started_ = true;
-            std::thread(&HotplugHub::run, this).detach();
-        }
-        int handle = nextHandle_++;
-        callbacks_.emplace(handle, std::move(callback));
-        return handle;
-    }
-
-    void remove(int handle) {
-        std::unique_lock lock(mutex_);
-        callbacks_.erase(handle);
-        // After unregistering, the callback no longer runs: wait for a call in
-        // progress, unless this is that call unregistering itself.
-        if (std::this_thread::get_id() != worker_) {
-            idle_.wait(lock, [&] { return delivering_ != handle; });
-        }
-    }
-
-    void post(const HotplugEvent& event) {
-        std::lock_guard lock(mutex_);
-        if (callbacks_.empty()) return;  // nobody listens; a later listener gets no stale events
-        queue_.push_back(event);
-        pending_.notify_one();
-    }
-
-  private:
-    void run() {
-        std::unique_lock lock(mutex_);
-        worker_ = std::this_thread::get_id();
-        for (;;) {
-            pending_.wait(lock, [&] { return !queue_.empty(); });
-            HotplugEvent event = std::move(queue_.front());
-            queue_.pop_front();
-            std::vector<int> handles;
-            for (const auto& [handle, callback] : callbacks_) handles.push_back(handle);
-            for (int handle : handles) {
-                auto it = callbacks_.find(handle);
-                if (it == callbacks_.end()) continue;
-                HotplugCallback callback = it->second;
-                delivering_ = handle;
-                lock.unlock();
-                callback(event);
-                lock.lock();
-                delivering_ = 0;
-                idle_.notify_all();
-            }
-        }
-    }
-
-    std::mutex mutex_;
-    std::condition_variable pending_, idle_;
-    std::map<int, HotplugCallback> callbacks_;
-    std::deque<HotplugEvent> queue_;
-    int nextHandle_ = 1;
-    int delivering_ = 0;
-    bool started_ = false;
-    std::thread::id worker_;
-};
-
 }  // namespace
-
-Simulator simulatorFromEnvironment() {
-    // Read once: the backend, its devices and the hot-plug route must agree for the
-    // whole process.
-    static const Simulator kind = [] {
-        const char* value = std::getenv("CORVALIS_CAMERA");
-        if (value == nullptr) return Simulator::None;
-        std::string_view v(value);
-        if (v == "simulator") return Simulator::FirstFamily;
-        if (v == "simulator-nimbus") return Simulator::SecondFamily;
-        return Simulator::None;
-    }();
-    return kind;
-}
-
-bool listOrder(const DeviceInfo& a, const DeviceInfo& b) {
-    if (a.bus != b.bus) return a.bus < b.bus;
-    // Lexicographic port paths are depth-first order: 1 < 1.1 < 1.4 < 2.
-    if (a.portPath != b.portPath) return a.portPath < b.portPath;
-    if (a.vendor != b.vendor) return a.vendor < b.vendor;
-    return a.product < b.product;
-}
-
-void postHotplug(const HotplugEvent& event) {
-    HotplugHub::instance().post(event);
-}
 
 std::string DeviceInfo::devicePath() const {
     std::string ports;
@@ -224,16 +83,16 @@ std::unique_ptr<Device> openDevice(std::uint16_t vendor, std::uint16_t product) 
 int registerHotplug(HotplugCallback callback) {
     if (!callback) return 0;
     if (simulatorFromEnvironment() == Simulator::None)
-        return registerRealDeviceHotplug(std::move(callback));
-    return HotplugHub::instance().add(std::move(callback));
+        return registerLibusbHotplug(std::move(callback));
+    return SimHotplugHub::instance().add(std::move(callback));
 }
 
 void unregisterHotplug(int handle) {
     if (handle <= 0) return;
     if (simulatorFromEnvironment() == Simulator::None)
-        unregisterRealDeviceHotplug(handle);
+        unregisterLibusbHotplug(handle);
     else
-        HotplugHub::instance().remove(handle);
+        SimHotplugHub::instance().remove(handle);
 }
 
 }  // namespace corvalis::platform::usb

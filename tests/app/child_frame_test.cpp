@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QImage>
 #include <atomic>
 #include <chrono>
@@ -14,6 +13,7 @@
 
 #include "../driver/allocation_control.h"
 #include "platform/sim.h"
+#include "qt_test_application.h"
 #include "shell/child_frame.h"
 #include "shell/kd_gel_view.h"
 #include "shell/messages.h"
@@ -23,32 +23,8 @@ namespace {
 using namespace std::chrono_literals;
 namespace sim = corvalis::platform::sim;
 
-class QtApp : public ::testing::Environment {
-  public:
-    void SetUp() override {
-        static int argc = 1;
-        static char name[] = "child_frame_test";
-        static char* argv[] = {name, nullptr};
-        app_ = new QApplication(argc, argv);
-    }
-    void TearDown() override { delete app_; }
-
-  private:
-    QApplication* app_ = nullptr;
-};
-const auto* const qtApp = ::testing::AddGlobalTestEnvironment(new QtApp);
-
-// Runs the event loop until `done`, within a generous liveness bound.
-bool eventually(const std::function<bool()>& done) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > 30000) return false;
-        QApplication::processEvents(QEventLoop::AllEvents, 5);
-        std::this_thread::sleep_for(1ms);
-    }
-    return true;
-}
+const auto* const qtApp =
+    ::testing::AddGlobalTestEnvironment(new QtTestApplication("child_frame_test"));
 
 // Stands in for the main frame: records every message it gets, and whether it came
 // while a handler of the image window was still running (sent) or later (posted).
@@ -114,7 +90,7 @@ class ChildFrameMessages : public ::testing::Test {
     void showFrame() {
         const int before = frame.displayedFrames();
         camera.permits++;
-        ASSERT_TRUE(eventually([&] { return frame.displayedFrames() == before + 1; }));
+        ASSERT_TRUE(eventuallyWithEvents([&] { return frame.displayedFrames() == before + 1; }));
     }
 
     MainFrameRecorder mainFrame;
@@ -133,7 +109,7 @@ TEST_F(ChildFrameMessages, StartSendsTheExposureRestartAndEachFrameIsCountedAndF
 
     showFrame();
     EXPECT_EQ(frame.windowTitle(), "1");
-    ASSERT_TRUE(eventually([&] { return mainFrame.entries.size() >= 4; }));
+    ASSERT_TRUE(eventuallyWithEvents([&] { return mainFrame.entries.size() >= 4; }));
     const std::vector<unsigned> expected{msg::RestartExposure, msg::RestartExposure,
                                          msg::RefreshHistogram, msg::FrameDisplayed};
     EXPECT_EQ(mainFrame.messages(), expected);
@@ -218,7 +194,7 @@ class SimulatedCamera : public ::testing::Test {
 TEST_F(SimulatedCamera, ShowsTheSkyAndCountsFrames) {
     frame.show();
     ASSERT_EQ(sendMessage(&frame, msg::OpenCamera), 1);
-    ASSERT_TRUE(eventually([&] { return frame.displayedFrames() >= 2; }));
+    ASSERT_TRUE(eventuallyWithEvents([&] { return frame.displayedFrames() >= 2; }));
     EXPECT_EQ(frame.windowTitle().toInt(), frame.displayedFrames());
     // The view draws the show buffer: a picture, not the closed camera's white.
     const QImage picture = frame.view()->grab().toImage();
@@ -236,7 +212,7 @@ TEST_F(SimulatedCamera, AnUnplugDuringALongExposureLetsTheStopFinish) {
     KdCamera_ReadWrite(&context.record, CAMCMD_EXPOSURE, 0);
     ASSERT_EQ(sendMessage(&frame, msg::OpenCamera), 1);
     sim::camera()->injectFault(sim::Fault::UnplugDuringExposure);
-    ASSERT_TRUE(eventually([&] { return sim::devices().empty(); }));
+    ASSERT_TRUE(eventuallyWithEvents([&] { return sim::devices().empty(); }));
     std::this_thread::sleep_for(50ms);  // the grab thread now retries a camera that is gone
     stopWithinBound();
     EXPECT_EQ(context.record.exposure_ms, 60000u);
@@ -244,10 +220,10 @@ TEST_F(SimulatedCamera, AnUnplugDuringALongExposureLetsTheStopFinish) {
 
 TEST_F(SimulatedCamera, AStalledReadLetsTheStopFinish) {
     ASSERT_EQ(sendMessage(&frame, msg::OpenCamera), 1);
-    ASSERT_TRUE(eventually([&] { return frame.displayedFrames() >= 1; }));
+    ASSERT_TRUE(eventuallyWithEvents([&] { return frame.displayedFrames() >= 1; }));
     auto camera = sim::camera();
     camera->injectFault(sim::Fault::Stall);
-    ASSERT_TRUE(eventually([&] { return camera->waitingReads() > 0; }));
+    ASSERT_TRUE(eventuallyWithEvents([&] { return camera->waitingReads() > 0; }));
     stopWithinBound();
 }
 

@@ -6,24 +6,13 @@
 #include <QImage>
 #include <QMouseEvent>
 
+#include "qt_test_application.h"
 #include "shell/kd_gel_view.h"
 
 namespace {
 
-class QtApp : public ::testing::Environment {
-  public:
-    void SetUp() override {
-        static int argc = 1;
-        static char name[] = "kd_gel_view_test";
-        static char* argv[] = {name, nullptr};
-        app_ = new QApplication(argc, argv);
-    }
-    void TearDown() override { delete app_; }
-
-  private:
-    QApplication* app_ = nullptr;
-};
-const auto* const qtApp = ::testing::AddGlobalTestEnvironment(new QtApp);
+const auto* const qtApp =
+    ::testing::AddGlobalTestEnvironment(new QtTestApplication("kd_gel_view_test"));
 
 class KdGelViewTest : public ::testing::Test {
   protected:

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "../driver/allocation_control.h"
+#include "eventually.h"
 #include "nimbus.h"
 #include "ostra.h"
 #include "shell/preview_loop.h"
@@ -19,16 +20,6 @@
 namespace {
 
 using namespace std::chrono_literals;
-
-// Waits up to a generous liveness bound for `done`.
-bool eventually(const std::function<bool()>& done) {
-    const auto end = std::chrono::steady_clock::now() + 30s;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::sleep_for(1ms);
-    }
-    return true;
-}
 
 // A camera of width x height pixels. A grab delivers a frame only when the test has
 // released one; frame n carries n in every raw byte. Its decode writes, bottom-up, the

@@ -7,9 +7,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
+
+#include "file_text.h"
+#include "scratch_directory.h"
 
 using corvalis::IniFile;
 namespace fs = std::filesystem;
@@ -29,23 +30,9 @@ const char* const kCaptureIni =
 // A scratch directory removed at the end of each test.
 class IniFiles : public ::testing::Test {
   protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/corvalis-ini-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        dir = pattern;
-    }
-    void TearDown() override { fs::remove_all(dir); }
+    void SetUp() override { dir = scratch.path(); }
 
-    static void writeFile(const fs::path& path, const std::string& text) {
-        std::ofstream(path, std::ios::binary) << text;
-    }
-    static std::string readFile(const fs::path& path) {
-        std::ifstream in(path, std::ios::binary);
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
-
+    ScratchDirectory scratch{"ini"};
     fs::path dir;
 };
 
@@ -215,7 +202,7 @@ TEST_F(IniFiles, SaveAndLoadRoundTrip) {
     std::string error;
     ASSERT_TRUE(file.save(path, error)) << error;
     EXPECT_FALSE(fs::exists(path.string() + ".tmp"));
-    EXPECT_EQ(readFile(path), file.text());
+    EXPECT_EQ(readText(path), file.text());
 
     IniFile loaded;
     ASSERT_TRUE(loaded.load(path, error)) << error;
@@ -241,7 +228,7 @@ TEST_F(IniFiles, AnUnreadableFileIsAnErrorAndChangesNothing) {
 
 TEST_F(IniFiles, AnOversizedFileIsRefused) {
     const fs::path path = dir / "huge.ini";
-    writeFile(path, "[S]\nk=1\n");
+    writeText(path, "[S]\nk=1\n");
     fs::resize_file(path, IniFile::kMaxFileBytes + 1);
     IniFile file = IniFile::parse("[Kept]\nk=1\n");
     std::string error;
@@ -256,7 +243,7 @@ TEST_F(IniFiles, AnOversizedFileIsRefused) {
 
 TEST_F(IniFiles, AFailedSaveReportsAndLeavesTheOldFile) {
     const fs::path path = dir / "kept.ini";
-    writeFile(path, "[S]\nk=old\n");
+    writeText(path, "[S]\nk=old\n");
     IniFile file = IniFile::parse("[S]\nk=new\n");
     std::string error;
     EXPECT_FALSE(file.save(dir / "no-such-dir" / "x.ini", error));
@@ -267,15 +254,15 @@ TEST_F(IniFiles, AFailedSaveReportsAndLeavesTheOldFile) {
     error.clear();
     EXPECT_FALSE(file.save(path, error));
     EXPECT_FALSE(error.empty());
-    EXPECT_EQ(readFile(path), "[S]\nk=old\n");
+    EXPECT_EQ(readText(path), "[S]\nk=old\n");
 }
 
 TEST_F(IniFiles, ALeftoverTemporaryFileIsOverwritten) {
     const fs::path path = dir / "store.ini";
-    writeFile(path.string() + ".tmp", "[Half\nwrit");
+    writeText(path.string() + ".tmp", "[Half\nwrit");
     IniFile file = IniFile::parse("[S]\nk=1\n");
     std::string error;
     ASSERT_TRUE(file.save(path, error)) << error;
-    EXPECT_EQ(readFile(path), "[S]\nk=1\n");
+    EXPECT_EQ(readText(path), "[S]\nk=1\n");
     EXPECT_FALSE(fs::exists(path.string() + ".tmp"));
 }

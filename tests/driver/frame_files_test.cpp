@@ -12,9 +12,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <functional>
-#include <iterator>
 #include <new>
 #include <opencv2/core.hpp>
 #include <opencv2/imgcodecs.hpp>
@@ -23,10 +20,13 @@
 #include <vector>
 
 #include "allocation_control.h"
+#include "eventually.h"
+#include "file_text.h"
 #include "frame_decode.h"
 #include "frame_files.h"
 #include "platform/clock.h"
 #include "platform/sim.h"
+#include "scratch_directory.h"
 #include "tiff_info.h"
 
 namespace {
@@ -38,15 +38,6 @@ using testing_tiff::tiffinfoPages;
 
 constexpr int kAll = kFrameJpeg | kFrameBitmap | kFrameRaw | kFrameTiff;
 const char* const kExtensions[] = {".jpg", ".bmp", ".raw", ".tif"};
-
-std::string contents(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-bool has(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
 
 std::vector<std::string> filesIn(const std::string& dir) {
     std::vector<std::string> names;
@@ -76,13 +67,8 @@ class FrameFiles : public ::testing::Test {
         camera = sim::camera();
         ASSERT_NE(camera, nullptr);
         ASSERT_TRUE(reader.allocate());
-        char name[] = "/tmp/corvalis-frames-XXXXXX";
-        ASSERT_NE(::mkdtemp(name), nullptr);
-        dir = name;
+        dir = scratch.path().string();
         base = dir + "/frame";
-    }
-    void TearDown() override {
-        if (!dir.empty()) fs::remove_all(dir);
     }
 
     int capture(int formats, FrameStream* stream = nullptr, const std::string& at = {}) {
@@ -149,6 +135,7 @@ class FrameFiles : public ::testing::Test {
     FrameReader reader{device};
     std::shared_ptr<sim::Camera> camera;
     int handle = 0;
+    ScratchDirectory scratch{"frames"};
     std::string dir, base;
 };
 
@@ -162,7 +149,7 @@ TEST_F(FrameFiles, RawOnlyWritesTheBigEndianFrameAndDecodesNothing) {
     ASSERT_EQ(capture(kFrameRaw), kCaptureDone);
     EXPECT_EQ(filesIn(dir), std::vector<std::string>{"frame.raw"});
     EXPECT_TRUE(device.processor16().whiteBalancePending()) << "no decode for the raw file alone";
-    const std::string raw = contents(base + ".raw");
+    const std::string raw = readText(base + ".raw");
     EXPECT_EQ(raw.size(), 3032u * 2018u * 2u);
     EXPECT_TRUE(raw == expectedModeZeroFrame(2))
         << "samples as the camera sent them, high byte first";
@@ -175,7 +162,7 @@ TEST_F(FrameFiles, RawFileHoldsTheWholeMosaicTheDecodeReads) {
     setWidth(1);
     device.setMode(0);
     ASSERT_EQ(capture(kFrameRaw), kCaptureDone);
-    EXPECT_TRUE(contents(base + ".raw") == expectedModeZeroFrame(1));
+    EXPECT_TRUE(readText(base + ".raw") == expectedModeZeroFrame(1));
     // Mode 1 halves the picture in the decode; the raw file keeps all 3032 columns.
     device.setMode(1);
     setWidth(2);
@@ -193,7 +180,7 @@ TEST_F(FrameFiles, AllFourIn16BitModeGiveA16BitTiffAnd8BitBitmapAndJpeg) {
     ASSERT_EQ(w, 1516);
     ASSERT_EQ(h, 1008);
 
-    const std::string raw = contents(base + ".raw");
+    const std::string raw = readText(base + ".raw");
     ASSERT_EQ(raw.size(), static_cast<std::size_t>(layout.width) * layout.height * 2);
 
     const auto pages = tiffinfoPages(base + ".tif");
@@ -240,7 +227,7 @@ TEST_F(FrameFiles, SecondCaptureToOneNameAddsATiffPageAndReplacesTheRest) {
     device.setExposureRows(5000);
     setWidth(1);
     ASSERT_EQ(capture(kAll), kCaptureDone);
-    const std::string firstRaw = contents(base + ".raw");
+    const std::string firstRaw = readText(base + ".raw");
     const std::uintmax_t bmpSize = fs::file_size(base + ".bmp");
     ASSERT_EQ(capture(kAll), kCaptureDone);
 
@@ -253,7 +240,7 @@ TEST_F(FrameFiles, SecondCaptureToOneNameAddsATiffPageAndReplacesTheRest) {
     }
 
     // The raw file and the bitmap hold the second frame only (its noise differs).
-    const std::string raw = contents(base + ".raw");
+    const std::string raw = readText(base + ".raw");
     ASSERT_EQ(raw.size(), firstRaw.size());
     EXPECT_FALSE(raw == firstRaw) << "a new frame was read";
     EXPECT_EQ(fs::file_size(base + ".bmp"), bmpSize);
@@ -323,11 +310,11 @@ TEST_F(FrameFiles, MissingDirectoryFailsForEveryFile) {
 
 TEST_F(FrameFiles, FileStandingWhereTheDirectoryShouldBeIsLeftAlone) {
     const std::string notes = dir + "/notes";
-    std::ofstream(notes) << "observing log\n";
+    writeText(notes, "observing log\n");
     testing::internal::CaptureStderr();
     EXPECT_EQ(capture(kAll, nullptr, notes + "/frame"), kCaptureFailed);
     testing::internal::GetCapturedStderr();
-    EXPECT_EQ(contents(notes), "observing log\n");
+    EXPECT_EQ(readText(notes), "observing log\n");
     EXPECT_EQ(filesIn(dir), std::vector<std::string>{"notes"});
 }
 
@@ -372,11 +359,11 @@ TEST_F(FrameFiles, FullDiskForOneFileFailsTheCaptureAndKeepsTheOthers) {
 
 TEST_F(FrameFiles, FileThatIsNotATiffIsNotAppendedTo) {
     const std::string text = "flat field notes\n";
-    std::ofstream(base + ".tif") << text;
+    writeText(base + ".tif", text);
     testing::internal::CaptureStderr();
     EXPECT_EQ(capture(kAll), kCaptureFailed);
     testing::internal::GetCapturedStderr();
-    EXPECT_EQ(contents(base + ".tif"), text);
+    EXPECT_EQ(readText(base + ".tif"), text);
     EXPECT_FALSE(cv::imread(base + ".bmp").empty());
     EXPECT_FALSE(cv::imread(base + ".jpg").empty());
 }
@@ -396,15 +383,6 @@ struct CountingWindow {
     std::atomic<int> posts{0};
 };
 
-bool waitFor(const std::function<bool()>& done) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
-}
-
 TEST_F(FrameFiles, StreamIsLeftAsItWasFound) {
     CountingWindow notify;
     FrameStream stream(device, reader, decodeLock, nullptr, &notify.handle);
@@ -413,11 +391,11 @@ TEST_F(FrameFiles, StreamIsLeftAsItWasFound) {
     EXPECT_EQ(stream.state(), FrameStream::kStopped) << "a stopped stream is not started";
 
     ASSERT_EQ(stream.play(), 1);
-    ASSERT_TRUE(waitFor([&] { return notify.posts > 0; }));
+    ASSERT_TRUE(eventually([&] { return notify.posts > 0; }));
     ASSERT_EQ(capture(kFrameBitmap, &stream), kCaptureDone);
     EXPECT_EQ(stream.state(), FrameStream::kStreaming);
     const int posts = notify.posts;
-    EXPECT_TRUE(waitFor([&] { return notify.posts > posts; }))
+    EXPECT_TRUE(eventually([&] { return notify.posts > posts; }))
         << "frames flow again after the capture";
 
     ASSERT_EQ(stream.pause(), 1);
@@ -454,7 +432,7 @@ TEST_F(FrameFiles, BuffersThatCannotBeHadGiveMinusTwoAndTheStreamGoesOn) {
     EXPECT_TRUE(filesIn(dir).empty());
     EXPECT_EQ(stream.state(), FrameStream::kStreaming);
     const int posts = notify.posts;
-    EXPECT_TRUE(waitFor([&] { return notify.posts > posts; }));
+    EXPECT_TRUE(eventually([&] { return notify.posts > posts; }));
     EXPECT_EQ(stream.stop(), 1);
 }
 

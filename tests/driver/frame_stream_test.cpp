@@ -7,7 +7,6 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
-#include <functional>
 #include <future>
 #include <memory>
 #include <mutex>
@@ -16,6 +15,7 @@
 #include <vector>
 
 #include "allocation_control.h"
+#include "eventually.h"
 #include "frame_stream.h"
 #include "platform/clock.h"
 #include "platform/sim.h"
@@ -86,15 +86,6 @@ class RecordingWindow {
     std::vector<Post> posts_;
 };
 
-bool waitFor(const std::function<bool()>& done) {
-    const auto end = std::chrono::steady_clock::now() + kLiveness;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::sleep_for(1ms);
-    }
-    return true;
-}
-
 class Streaming : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -122,7 +113,7 @@ class Streaming : public ::testing::Test {
     }
 
     bool waitForPosts(std::size_t n) {
-        return waitFor([&] { return notify.postCount() >= n; });
+        return eventually([&] { return notify.postCount() >= n; });
     }
 
     // Stop on a thread of its own: a Stop that hangs fails after the liveness bound
@@ -230,7 +221,7 @@ TEST_F(Streaming, DisabledDisplayIsNotDrawnButFramesAreStillAnnounced) {
     EXPECT_EQ(display.drawCount(), 0u);
 
     stream->setDisplayEnabled(1);
-    EXPECT_TRUE(waitFor([&] { return display.drawCount() >= 2; }));
+    EXPECT_TRUE(eventually([&] { return display.drawCount() >= 2; }));
     ASSERT_EQ(stream->stop(), 1);
 }
 
@@ -245,7 +236,7 @@ TEST_F(Streaming, AWindowThatIsGoneGetsNothing) {
     notify.alive = false;
     const std::size_t posted = notify.postCount();
     ASSERT_EQ(stream->play(), 1);
-    EXPECT_TRUE(waitFor([&] { return display.drawCount() >= 3; }));
+    EXPECT_TRUE(eventually([&] { return display.drawCount() >= 3; }));
     ASSERT_EQ(stream->stop(), 1);
     EXPECT_EQ(notify.postCount(), posted);
 }
@@ -254,7 +245,7 @@ TEST_F(Streaming, RunsWithoutWindows) {
     makeStream(nullptr, nullptr);
     ASSERT_EQ(stream->play(), 1);
     // Frames are read and taken even with nobody to show them to.
-    EXPECT_TRUE(waitFor([&] { return camera->lastDelivered().index >= 3; }));
+    EXPECT_TRUE(eventually([&] { return camera->lastDelivered().index >= 3; }));
     ASSERT_EQ(stream->stop(), 1);
 }
 
@@ -344,7 +335,7 @@ TEST_F(Streaming, StopEndsALongExposure) {
     const auto rows = static_cast<std::uint32_t>(5 * 60 * 1e6 / device.rowTime());  // five minutes
     device.setExposureRows(rows);
     ASSERT_EQ(stream->play(), 1);
-    ASSERT_TRUE(waitFor([&] { return camera->waitingReads() > 0; }));
+    ASSERT_TRUE(eventually([&] { return camera->waitingReads() > 0; }));
     camera->clearRequests();
     EXPECT_EQ(stopWithinBound(), 1);
     EXPECT_EQ(notify.postCount(), 0u);
@@ -372,14 +363,14 @@ TEST_F(Streaming, StopReturnsAfterTheCameraIsUnplugged) {
 TEST_F(Streaming, StopReturnsWhenTheCameraIsUnpluggedDuringAnExposure) {
     camera->injectFault(sim::Fault::UnplugDuringExposure);
     ASSERT_EQ(stream->play(), 1);
-    ASSERT_TRUE(waitFor([&] { return !camera->plugged(); }));
+    ASSERT_TRUE(eventually([&] { return !camera->plugged(); }));
     EXPECT_EQ(stopWithinBound(), 1);
 }
 
 TEST_F(Streaming, StopEndsAStalledRead) {
     camera->injectFault(sim::Fault::Stall);
     ASSERT_EQ(stream->play(), 1);
-    ASSERT_TRUE(waitFor([&] { return camera->waitingReads() > 0; }));
+    ASSERT_TRUE(eventually([&] { return camera->waitingReads() > 0; }));
     std::this_thread::sleep_for(50ms);
     ASSERT_GT(camera->waitingReads(), 0) << "the read stalls";
     EXPECT_EQ(stopWithinBound(), 1);

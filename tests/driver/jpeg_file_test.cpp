@@ -11,7 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "file_text.h"
 #include "jpeg_file.h"
+#include "scratch_directory.h"
 
 namespace {
 
@@ -31,21 +33,13 @@ std::vector<std::uint8_t> bands(const std::vector<Rgb>& colours, int width) {
     return p;
 }
 
-bool has(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
-
 class JpegFile : public ::testing::Test {
   protected:
     void SetUp() override {
-        char name[] = "/tmp/corvalis-jpeg-XXXXXX";
-        ASSERT_NE(::mkdtemp(name), nullptr);
-        dir = name;
+        dir = scratch.path().string();
         path = dir + "/picture.jpg";
     }
-    void TearDown() override {
-        if (!dir.empty()) fs::remove_all(dir);
-    }
+    ScratchDirectory scratch{"jpeg"};
     std::string dir, path;
 };
 

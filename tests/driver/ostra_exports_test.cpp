@@ -15,15 +15,17 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "eventually.h"
+#include "file_text.h"
 #include "ostra.h"
 #include "platform/sim.h"
+#include "scratch_directory.h"
 
 namespace {
 
@@ -73,15 +75,6 @@ std::vector<Request> decodeRequests(const std::vector<usb::VendorRequestBytes>& 
     std::vector<Request> out;
     for (const auto& b : wire) out.push_back({b[4], b[6] | b[7] << 8, b[8] | b[9] << 8});
     return out;
-}
-
-bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = kLiveness) {
-    const auto end = Clock::now() + limit;
-    while (!done()) {
-        if (Clock::now() > end) return false;
-        std::this_thread::sleep_for(2ms);
-    }
-    return true;
 }
 
 // Grabs until a frame comes (right after re-programming, reads may say -3 for a while).
@@ -241,15 +234,12 @@ class Ostra : public ::testing::Test {
         sim::reset();
         camera = sim::camera();
         ASSERT_NE(camera, nullptr);
-        char pattern[] = "/tmp/corvalis-ostra-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        dir = pattern;
+        dir = scratch.path();
         ::setenv("CORVALIS_REGISTRY", (dir / "registry.ini").c_str(), 1);
     }
     void TearDown() override {
         OstraIICameraStop();
         OstraIICameraUnInit();
-        fs::remove_all(dir);
     }
 
     // Opens the camera the way the dispatch library does.
@@ -274,6 +264,7 @@ class Ostra : public ::testing::Test {
         return raw.payload();
     }
 
+    ScratchDirectory scratch{"ostra"};
     fs::path dir;
     std::shared_ptr<sim::Camera> camera;
 };
@@ -986,36 +977,36 @@ TEST_F(Ostra, StreamingDrawsAndPostsUntilStopped) {
 
     EXPECT_EQ(OstraIICameraPlay(), 1);
     EXPECT_EQ(OstraIICameraPlay(), 0);  // already streaming
-    ASSERT_TRUE(waitUntil([&] { return notify.count(1125) >= 2 && display.draws >= 2; }));
+    ASSERT_TRUE(eventually([&] { return notify.count(1125) >= 2 && display.draws >= 2; }));
     EXPECT_EQ(display.badDraws.load(), 0);
     EXPECT_EQ(notify.badParameters.load(), 0);
     EXPECT_EQ(display.total(), 0) << "messages go to the notify window only";
 
     EXPECT_EQ(OstraIICameraSetVideoMessage(1300), 1);
-    ASSERT_TRUE(waitUntil([&] { return notify.count(1300) >= 2; }));
+    ASSERT_TRUE(eventually([&] { return notify.count(1300) >= 2; }));
 
     // Display off: messages go on, drawing stops.
     EXPECT_EQ(OstraIICameraDisplayEnable(0), 1);
     const int settled = notify.count(1300) + 2;
-    ASSERT_TRUE(waitUntil([&] { return notify.count(1300) >= settled; }));
+    ASSERT_TRUE(eventually([&] { return notify.count(1300) >= settled; }));
     const int draws = display.draws;
     const int later = notify.count(1300) + 3;
-    ASSERT_TRUE(waitUntil([&] { return notify.count(1300) >= later; }));
+    ASSERT_TRUE(eventually([&] { return notify.count(1300) >= later; }));
     EXPECT_EQ(display.draws.load(), draws);
     EXPECT_EQ(OstraIICameraDisplayEnable(1), 1);
     const int redraw = display.draws + 2;
-    ASSERT_TRUE(waitUntil([&] { return display.draws >= redraw; }));
+    ASSERT_TRUE(eventually([&] { return display.draws >= redraw; }));
 
     // Paused and resumed.
     EXPECT_EQ(OstraIICameraPause(), 1);
     EXPECT_EQ(OstraIICameraPlay(), 1);
     const int resumed = notify.count(1300) + 2;
-    ASSERT_TRUE(waitUntil([&] { return notify.count(1300) >= resumed; }));
+    ASSERT_TRUE(eventually([&] { return notify.count(1300) >= resumed; }));
 
     // A restart of a long exposure keeps streaming.
     EXPECT_EQ(OstraIICameraRestartLongExposure(1), 1);
     const int restarted = notify.count(1300) + 2;
-    ASSERT_TRUE(waitUntil([&] { return notify.count(1300) >= restarted; }));
+    ASSERT_TRUE(eventually([&] { return notify.count(1300) >= restarted; }));
 
     ASSERT_EQ(OstraIICameraSetExposureTime(100), 1);
     EXPECT_EQ(OstraIICameraStop(), 1);
@@ -1038,7 +1029,7 @@ TEST_F(Ostra, ClosedWindowsGetNothing) {
     KdWindow displayHandle = display.handle(), notifyHandle = notify.handle();
     open(4, &displayHandle, &notifyHandle);
     ASSERT_EQ(OstraIICameraPlay(), 1);
-    ASSERT_TRUE(waitUntil([&] { return display.draws >= 3; }));
+    ASSERT_TRUE(eventually([&] { return display.draws >= 3; }));
     EXPECT_EQ(notify.total(), 0);
     display.alive = 0;
     EXPECT_EQ(OstraIICameraStop(), 1);
@@ -1057,10 +1048,6 @@ TEST_F(Ostra, StreamingWithoutWindows) {
 // ---------------------------------------------------------------------------------
 // Captured files
 
-std::vector<std::uint8_t> fileBytes(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 std::uint32_t le32(const std::vector<std::uint8_t>& b, std::size_t at) {
     return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<std::uint32_t>(b[at + 3]) << 24;
 }
@@ -1116,18 +1103,18 @@ TEST_F(Ostra, WholeSessionAndTeamsAcrossARestart) {
 
     // Streaming, with a capture in the middle that leaves it streaming.
     ASSERT_EQ(OstraIICameraPlay(), 1);
-    ASSERT_TRUE(waitUntil([&] { return notify.count(1125) >= 2 && display.draws >= 2; }));
+    ASSERT_TRUE(eventually([&] { return notify.count(1125) >= 2 && display.draws >= 2; }));
     const fs::path shot = dir / "shot";
     EXPECT_EQ(OstraIICameraCaptureFile(shot.c_str(), 15), 1);
     const int afterCapture = notify.count(1125) + 2;
-    EXPECT_TRUE(waitUntil([&] { return notify.count(1125) >= afterCapture; }))
+    EXPECT_TRUE(eventually([&] { return notify.count(1125) >= afterCapture; }))
         << "streaming did not resume";
     EXPECT_EQ(OstraIICameraStop(), 1);
     EXPECT_EQ(display.badDraws.load(), 0);
     EXPECT_EQ(exposureMs(), 100u);
 
     // The four files: 3032 x 2018 pixels.
-    const auto bmp = fileBytes(shot.string() + ".bmp");
+    const auto bmp = readBytes(shot.string() + ".bmp");
     ASSERT_EQ(bmp.size(), 3032u * 2018u * 3u + 54u);
     EXPECT_EQ(bmp[0], 'B');
     EXPECT_EQ(bmp[1], 'M');
@@ -1139,13 +1126,13 @@ TEST_F(Ostra, WholeSessionAndTeamsAcrossARestart) {
     EXPECT_EQ(le16(bmp, 26), 1u);
     EXPECT_EQ(le16(bmp, 28), 24u);
     EXPECT_EQ(fs::file_size(shot.string() + ".raw"), 3032u * 2018u);
-    const auto jpg = fileBytes(shot.string() + ".jpg");
+    const auto jpg = readBytes(shot.string() + ".jpg");
     ASSERT_GT(jpg.size(), 4u);
     EXPECT_EQ(jpg[0], 0xFF);
     EXPECT_EQ(jpg[1], 0xD8);
     EXPECT_EQ(jpg[jpg.size() - 2], 0xFF);
     EXPECT_EQ(jpg[jpg.size() - 1], 0xD9);
-    const auto tif = fileBytes(shot.string() + ".tif");
+    const auto tif = readBytes(shot.string() + ".tif");
     ASSERT_GT(tif.size(), 3032u * 2018u * 3u);
     EXPECT_TRUE((tif[0] == 'I' && tif[1] == 'I' && tif[2] == 42) ||
                 (tif[0] == 'M' && tif[1] == 'M' && tif[3] == 42));

@@ -6,14 +6,14 @@
 #include <stdlib.h>
 
 #include <filesystem>
-#include <fstream>
 #include <optional>
-#include <sstream>
 #include <vector>
 
+#include "file_text.h"
 #include "frame_decode.h"
 #include "picture_controls.h"
 #include "platform/key_store.h"
+#include "scratch_directory.h"
 #include "sensor_wire.h"
 
 using namespace sensor_test;
@@ -37,29 +37,17 @@ class Teams : public SensorWire {
   protected:
     void SetUp() override {
         SensorWire::SetUp();
-        char pattern[] = "/tmp/corvalis-teams-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        dir = pattern;
+        dir = scratch.path();
         storePath = (dir / "registry.ini").string();
         if (const char* previous = std::getenv("CORVALIS_REGISTRY")) previousStore = previous;
         ::setenv("CORVALIS_REGISTRY", storePath.c_str(), 1);
     }
-    void TearDown() override {
-        ::setenv("CORVALIS_REGISTRY", previousStore.c_str(), 1);
-        fs::remove_all(dir);
-    }
+    void TearDown() override { ::setenv("CORVALIS_REGISTRY", previousStore.c_str(), 1); }
 
     std::string previousStore;
 
-    std::string storeText() const {
-        std::ifstream in(storePath, std::ios::binary);
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
-    void writeStore(const std::string& text) const {
-        std::ofstream(storePath, std::ios::binary) << text;
-    }
+    std::string storeText() const { return readText(storePath); }
+    void writeStore(const std::string& text) const { writeText(storePath, text); }
     std::optional<std::uint32_t> stored(const std::string& key, const std::string& name) const {
         std::uint32_t value = 0;
         if (!KeyStore(storePath).readDword(key, name, value)) return std::nullopt;
@@ -89,6 +77,7 @@ class Teams : public SensorWire {
         device.setBlackLevel(20);
     }
 
+    ScratchDirectory scratch{"teams"};
     fs::path dir;
     std::string storePath;
     ostra::PictureControls controls;

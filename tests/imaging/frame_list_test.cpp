@@ -30,7 +30,7 @@ class FrameList : public ::testing::Test {
         setCrop(record, 0, 0, record.image_width, record.image_height);
         const std::string base = directory_ / ("frame" + std::to_string(frameNumber));
         EXPECT_EQ(Mes_SaveBuffList(&record, base.c_str(), frameNumber), 1);
-        return readFile(base + ".raw");
+        return readBytes(base + ".raw");
     }
 
     std::unique_ptr<QImage> thumbnail(CameraRecord& record, int frameNumber) {

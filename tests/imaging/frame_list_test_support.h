@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "file_text.h"
 #include "ostra.h"
 #include "vantelo.h"
 
@@ -51,11 +52,6 @@ inline std::vector<std::uint8_t> randomBytes(std::size_t size, unsigned seed) {
     std::vector<std::uint8_t> bytes(size);
     for (auto& b : bytes) b = static_cast<std::uint8_t>(random());
     return bytes;
-}
-
-inline std::vector<std::uint8_t> readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 // A fresh directory that is the working directory for the test's lifetime.

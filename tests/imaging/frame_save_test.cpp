@@ -6,16 +6,13 @@
 #include <opencv2/imgcodecs.hpp>
 
 #include "../driver/allocation_control.h"
-#include "../driver/tiff_info.h"
+#include "file_text.h"
 #include "frame_list_test_support.h"
+#include "tiff_info.h"
 
 namespace {
 
 using namespace frame_list_test;
-
-bool has(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
 
 class FrameSave : public ::testing::Test {
   protected:
@@ -240,7 +237,7 @@ TEST_F(FrameSave, ATargetThatCannotBeWrittenFailsAndTheFrameStays) {
     { std::ofstream(clash + ".tif", std::ios::binary) << "not a picture"; }
     record.save_format = 8;
     EXPECT_EQ(Mes_SaveBuffList(&record, clash.c_str(), 1), 0);
-    const auto kept = readFile(clash + ".tif");
+    const auto kept = readBytes(clash + ".tif");
     EXPECT_EQ(std::string(kept.begin(), kept.end()), "not a picture");
 
     // The frame can still be saved elsewhere.
@@ -272,7 +269,7 @@ TEST_F(FrameSave, WithoutMemoryForThePictureTheFrameStaysAndNothingIsHalfWritten
     EXPECT_EQ(Mes_ShowBuffList(&record, 1, 200, 150, nullptr), nullptr);  // no thumbnail was made
     record.save_format = 4;
     ASSERT_EQ(Mes_SaveBuffList(&record, base.c_str(), 1), 1);
-    EXPECT_EQ(readFile(base + ".raw"), raw);
+    EXPECT_EQ(readBytes(base + ".raw"), raw);
     record.save_format = 2;
     EXPECT_EQ(Mes_SaveBuffList(&record, base.c_str(), 1), 1);
 }

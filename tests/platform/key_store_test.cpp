@@ -11,11 +11,12 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <thread>
+
+#include "file_text.h"
+#include "scratch_directory.h"
 
 using corvalis::platform::KeyStore;
 namespace fs = std::filesystem;
@@ -30,9 +31,7 @@ const std::string kTeamB = "Software\\VELMAR\\Pelion\\setupb";
 class KeyStoreTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        char pattern[] = "/tmp/corvalis-keys-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        dir = pattern;
+        dir = scratch.path();
         path = (dir / "registry.ini").string();
         for (const char* name : {"CORVALIS_REGISTRY", "XDG_CONFIG_HOME", "HOME"}) {
             const char* value = std::getenv(name);
@@ -46,18 +45,8 @@ class KeyStoreTest : public ::testing::Test {
             else
                 ::unsetenv(name.c_str());
         }
-        fs::remove_all(dir);
     }
 
-    static void writeFile(const std::string& file, const std::string& text) {
-        std::ofstream(file, std::ios::binary) << text;
-    }
-    static std::string readFile(const std::string& file) {
-        std::ifstream in(file, std::ios::binary);
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
     static std::optional<std::uint32_t> read(const KeyStore& store, const std::string& key,
                                              const std::string& name) {
         std::uint32_t value = 0;
@@ -81,6 +70,7 @@ class KeyStoreTest : public ::testing::Test {
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
 
+    ScratchDirectory scratch{"keys"};
     fs::path dir;
     std::string path;
     std::vector<std::pair<std::string, std::optional<std::string>>> saved;
@@ -121,7 +111,7 @@ TEST_F(KeyStoreTest, DirectoriesAreCreatedOnTheFirstWrite) {
 }
 
 TEST_F(KeyStoreTest, AStoreThatCannotBeWrittenIsAFailureNotACrash) {
-    writeFile((dir / "plain").string(), "a file, not a directory");
+    writeText((dir / "plain").string(), "a file, not a directory");
     const KeyStore underFile((dir / "plain" / "registry.ini").string());
     EXPECT_FALSE(underFile.writeDword(kTeamA, "gamma", 1));
     EXPECT_FALSE(underFile.createKey(kTeamA));
@@ -139,10 +129,10 @@ TEST_F(KeyStoreTest, AKeyExistsOnceCreatedAsAnEmptySection) {
     ASSERT_TRUE(store.createKey(kTeamA));
     EXPECT_TRUE(store.keyExists(kTeamA));
     EXPECT_FALSE(store.keyExists(kTeamB));
-    EXPECT_EQ(readFile(path), "[Software\\VELMAR\\Pelion\\setupa]\n");
+    EXPECT_EQ(readText(path), "[Software\\VELMAR\\Pelion\\setupa]\n");
     // Creating it again neither fails nor adds a second section.
     ASSERT_TRUE(store.createKey("software\\velmar\\pelion\\SETUPA"));
-    EXPECT_EQ(readFile(path), "[Software\\VELMAR\\Pelion\\setupa]\n");
+    EXPECT_EQ(readText(path), "[Software\\VELMAR\\Pelion\\setupa]\n");
 }
 
 TEST_F(KeyStoreTest, KeyAndValueNamesCompareWithoutCase) {
@@ -151,7 +141,7 @@ TEST_F(KeyStoreTest, KeyAndValueNamesCompareWithoutCase) {
     EXPECT_TRUE(store.keyExists("SOFTWARE\\velmar\\PELION\\SetupA"));
     EXPECT_EQ(read(store, "software\\velmar\\pelion\\setupa", "PARATEAM"), 2u);
     ASSERT_TRUE(store.writeDword(kTeamA, "parateam", 3));
-    EXPECT_EQ(readFile(path), "[Software\\VELMAR\\Pelion\\setupa]\nparaTeam=3\n");
+    EXPECT_EQ(readText(path), "[Software\\VELMAR\\Pelion\\setupa]\nparaTeam=3\n");
 }
 
 TEST_F(KeyStoreTest, NamesTheFileCannotHoldAreRefused) {
@@ -171,7 +161,7 @@ TEST_F(KeyStoreTest, DwordsAreKeptAsDecimalTextUnderTheirKey) {
     ASSERT_TRUE(store.writeDword(kTeamB, "rGain", 64));
     ASSERT_TRUE(store.writeDword(kTeamB, "exposure", 4294967295u));
     ASSERT_TRUE(store.writeDword(kTeamA, "paraTeam", 0));
-    EXPECT_EQ(readFile(path),
+    EXPECT_EQ(readText(path),
               "[Software\\VELMAR\\Pelion\\setupb]\n"
               "rGain=64\n"
               "exposure=4294967295\n"
@@ -186,7 +176,7 @@ TEST_F(KeyStoreTest, DwordsAreKeptAsDecimalTextUnderTheirKey) {
 }
 
 TEST_F(KeyStoreTest, MissingOrMalformedValuesLeaveTheCallersVariableAlone) {
-    writeFile(path,
+    writeText(path,
               "[K]\n"
               "word=abc\n"
               "negative=-1\n"
@@ -219,12 +209,12 @@ TEST_F(KeyStoreTest, ADamagedStoreKeepsItsGoodValuesAndLosesNothingOnAWrite) {
                                 "[unclosed\n"
                                 "[Software\\VELMAR\\Pelion\\setupb]\n"
                                 "gamma=90\n";
-    writeFile(path, damaged);
+    writeText(path, damaged);
     const KeyStore store(path);
     EXPECT_EQ(read(store, kTeamA, "paraTeam"), 1u);
     EXPECT_EQ(read(store, kTeamB, "gamma"), 90u);
     ASSERT_TRUE(store.writeDword(kTeamB, "contrast", 5));
-    EXPECT_EQ(readFile(path), damaged + "contrast=5\n");
+    EXPECT_EQ(readText(path), damaged + "contrast=5\n");
 }
 
 TEST_F(KeyStoreTest, AStoreThatCannotBeReadIsNeverOverwritten) {
@@ -242,7 +232,7 @@ TEST_F(KeyStoreTest, ALeftoverTemporaryFileDoesNotTouchTheStore) {
     ASSERT_TRUE(store.writeDword(kTeamA, "paraTeam", 1));
     ASSERT_TRUE(store.writeDword(kTeamB, "gamma", 90));
     // What a writer killed halfway through leaves behind.
-    writeFile(path + ".tmp", "[Software\\VELMAR\\Pelion\\setupa]\npara");
+    writeText(path + ".tmp", "[Software\\VELMAR\\Pelion\\setupa]\npara");
     EXPECT_EQ(read(store, kTeamA, "paraTeam"), 1u);
     ASSERT_TRUE(store.writeDword(kTeamB, "contrast", 7));
     EXPECT_EQ(read(store, kTeamA, "paraTeam"), 1u);

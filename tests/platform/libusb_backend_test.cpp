@@ -13,10 +13,10 @@
 #include <future>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <tuple>
 #include <vector>
 
+#include "eventually.h"
 #include "libusb_emulated_usb.h"
 #include "platform/clock.h"
 #include "platform/usb.h"
@@ -45,16 +45,6 @@ const std::vector<std::uint8_t> kCameraPorts = {EmulatedUsb::kHubPort, kCameraPo
 // (12909 + 1) x 512 = 6,609,920 and the channel once more to (12910 + 1) x 512.
 constexpr std::size_t kFullFrameRead = 6'610'432;
 constexpr std::size_t kFullFrameSent = 512 + 6'609'760;  // header + raw frame
-
-template <typename Predicate>
-bool eventually(Predicate predicate) {
-    const auto deadline = std::chrono::steady_clock::now() + kLiveness;
-    while (!predicate()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(1ms);
-    }
-    return true;
-}
 
 // Hot-plug events as the platform callbacks see them.
 class HotplugLog {

@@ -9,14 +9,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <opencv2/core.hpp>
 #include <opencv2/imgcodecs.hpp>
 #include <string>
 #include <vector>
 
 #include "common/tiff_file.h"
+#include "file_text.h"
+#include "scratch_directory.h"
 #include "tiff_info.h"
 
 namespace {
@@ -54,28 +54,15 @@ void expectPixels(const cv::Mat& page, const std::vector<Sample>& rgb, int width
             }
 }
 
-std::string contents(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-bool has(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
-
 class TiffFile : public ::testing::Test {
   protected:
     void SetUp() override {
         if (!testing_tiff::haveTiffinfo())
             GTEST_SKIP() << "tiffinfo (libtiff-tools) is not installed";
-        char name[] = "/tmp/corvalis-tiff-XXXXXX";
-        ASSERT_NE(::mkdtemp(name), nullptr);
-        dir = name;
+        dir = scratch.path().string();
         path = dir + "/picture.tif";
     }
-    void TearDown() override {
-        if (!dir.empty()) fs::remove_all(dir);
-    }
+    ScratchDirectory scratch{"tiff"};
     std::string dir, path;
 };
 
@@ -157,12 +144,12 @@ TEST_F(TiffFile, MissingDirectoryFailsWithTheOpenMessage) {
 
 TEST_F(TiffFile, FileThatIsNotATiffIsLeftAlone) {
     const std::string text = "not a picture, but someone's notes\n";
-    std::ofstream(path, std::ios::binary) << text;
+    writeText(path, text);
     const auto rgb = picture8(2, 2, 8);
     testing::internal::CaptureStderr();
     EXPECT_FALSE(appendTiffRgb(path, rgb.data(), 2, 2, 8));
     EXPECT_TRUE(has(testing::internal::GetCapturedStderr(), "Cannot open file for output.\n"));
-    EXPECT_EQ(contents(path), text);
+    EXPECT_EQ(readText(path), text);
 }
 
 TEST_F(TiffFile, PictureThatCannotBeDescribedCreatesNothing) {
@@ -194,7 +181,7 @@ bool appendWithRoom(const std::string& path, std::uintmax_t room, const void* rg
 TEST_F(TiffFile, AppendThatRunsOutOfRoomLeavesTheEarlierPagesByteForByte) {
     const auto first = picture8(6, 4, 10);
     ASSERT_TRUE(appendTiffRgb(path, first.data(), 6, 4, 8));
-    const std::string before = contents(path);
+    const std::string before = readText(path);
 
     // Several strips, so the failure comes part-way through the rows.
     const auto big = picture16(64, 200, 11);
@@ -202,7 +189,7 @@ TEST_F(TiffFile, AppendThatRunsOutOfRoomLeavesTheEarlierPagesByteForByte) {
     EXPECT_FALSE(appendWithRoom(path, 20000, big.data(), 64, 200, 16));
     const std::string messages = testing::internal::GetCapturedStderr();
     EXPECT_TRUE(has(messages, "scanline ") && has(messages, ": Write error.\n")) << messages;
-    EXPECT_EQ(contents(path), before);
+    EXPECT_EQ(readText(path), before);
     ASSERT_EQ(tiffinfoPages(path).size(), 1u);
 
     // The file still takes pages afterwards.
@@ -218,12 +205,12 @@ TEST_F(TiffFile, FailureOnTheLastBytesStillUndoesTheLink) {
     // Room for all the strips but not for the directory, which is written last.
     const auto first = picture8(6, 4, 12);
     ASSERT_TRUE(appendTiffRgb(path, first.data(), 6, 4, 8));
-    const std::string before = contents(path);
+    const std::string before = readText(path);
     const auto second = picture8(10, 10, 13);
     testing::internal::CaptureStderr();
     EXPECT_FALSE(appendWithRoom(path, 10 * 10 * 3 + 20, second.data(), 10, 10, 8));
     testing::internal::GetCapturedStderr();
-    EXPECT_EQ(contents(path), before);
+    EXPECT_EQ(readText(path), before);
     ASSERT_EQ(tiffinfoPages(path).size(), 1u);
 }
 
