@@ -4,12 +4,12 @@
 #include <QMetaObject>
 
 #include "shell/kd_gel_view.h"
-#include "shell/messages.h"
+#include "ui/messages.h"
 
 CChildFrame::CChildFrame(FrameContext* context, QWidget* parent, PreviewCalls calls)
     : QMdiSubWindow(parent),
       context_(context),
-      view_(new CKdGelView(context, this)),
+      view_(new CKdGelView(context, &preview_, this)),
       preview_(*context, calls, notices()) {
     // No system menu, sizing border or maximise box: the main frame places the window.
     setWindowFlags(Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -56,6 +56,8 @@ long CChildFrame::handleMessage(unsigned message) {
         }
         case msg::CloseCamera:
             preview_.stop();
+            // The last frame must not stay on screen once the preview is gone.
+            view_->update();
             return 0;
         case msg::PausePreview:
             preview_.pause();

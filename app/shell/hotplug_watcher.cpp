@@ -3,8 +3,8 @@
 #include <QMessageBox>
 
 #include "platform/usb.h"
-#include "shell/message_box.h"
-#include "shell/messages.h"
+#include "ui/message_box.h"
+#include "ui/messages.h"
 
 namespace {
 

@@ -2,6 +2,8 @@
 #include <string>
 #include <string_view>
 
+#include "vantelo.h"
+
 class QObject;
 
 // Watches USB arrivals and removals for the main frame. Each event's device path
@@ -38,6 +40,10 @@ class HotplugWatcher {
     int handle_ = 0;
     QObject* mainFrame_ = nullptr;
 };
+
+// The model table's number for the first family's camera, the one model whose removal
+// closes a running camera.
+inline constexpr int kOstraCameraModel = KD_FAMILY_OSTRA;
 
 // The four characters after "Vid_" and after "Pid_" (case-sensitive markers). A
 // missing marker counts as found at position -1, which takes the text from the path's

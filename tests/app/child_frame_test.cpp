@@ -16,7 +16,7 @@
 #include "platform/sim.h"
 #include "shell/child_frame.h"
 #include "shell/kd_gel_view.h"
-#include "shell/messages.h"
+#include "ui/messages.h"
 
 namespace {
 

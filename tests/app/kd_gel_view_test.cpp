@@ -28,7 +28,10 @@ const auto* const qtApp = ::testing::AddGlobalTestEnvironment(new QtApp);
 class KdGelViewTest : public ::testing::Test {
   protected:
     KdGelViewTest() : view(&context, nullptr) {
-        context.record.state = 1;  // running
+        context.record.state = KD_STATE_STARTED;
+        // The program's first picture size: a 100-pixel selection is 340 picture pixels.
+        context.record.image_width = 1360;
+        context.record.image_height = 1024;
         view.resize(400, 300);
     }
     void send(QEvent::Type type, QPoint p, Qt::MouseButtons buttons) {

@@ -30,9 +30,9 @@
 #include "shell/child_frame.h"
 #include "shell/kd_gel_view.h"
 #include "shell/main_frame.h"
-#include "shell/message_box.h"
-#include "shell/messages.h"
 #include "shell/panel_host.h"
+#include "ui/message_box.h"
+#include "ui/messages.h"
 
 namespace {
 
@@ -153,8 +153,8 @@ TEST_F(MainFrameTest, StartsClosedWithItsPaneTabsAndImageWindow) {
     EXPECT_EQ(r.save_format, 8);
     EXPECT_EQ(QString::fromLocal8Bit(r.save_directory),
               QCoreApplication::applicationDirPath() + "/");
-    for (int i = 0; i < CMainFrame::kUiFlagCount; ++i)
-        EXPECT_EQ(frame_->uiFlag(i), i <= 1 ? 1 : 0) << i;
+    for (std::size_t i = 0; i < kUiFlagCount; ++i)
+        EXPECT_EQ(frame_->uiFlag(static_cast<UiFlag>(i)), i <= 1 ? 1 : 0) << i;
 
     EXPECT_EQ(frame_->panelPane()->windowTitle(), "Panel Manage");
     EXPECT_EQ(frame_->dockWidgetArea(frame_->panelPane()), Qt::RightDockWidgetArea);
@@ -239,9 +239,10 @@ TEST_F(MainFrameTest, StartCameraOpensPreviewsAndClosesTheSimulatedCamera) {
               "Stop Camera");
     EXPECT_FALSE(frame_->cameraPanel()->findChild<QCheckBox*>(QStringLiteral("1104"))->isEnabled());
     EXPECT_FALSE(frame_->cameraPanel()->findChild<QComboBox*>(QStringLiteral("1051"))->isEnabled());
-    EXPECT_EQ(frame_->uiFlag(0), 0);
-    for (int flag : {3, 4, 5, 6, 7, 9, 10, 11, 12, 20}) EXPECT_EQ(frame_->uiFlag(flag), 1) << flag;
-    EXPECT_EQ(frame_->uiFlag(2), 0);
+    EXPECT_EQ(frame_->uiFlag(UiFlag::CameraClosed), 0);
+    for (int flag : {3, 4, 5, 6, 7, 9, 10, 11, 12, 20})
+        EXPECT_EQ(frame_->uiFlag(static_cast<UiFlag>(flag)), 1) << flag;
+    EXPECT_EQ(frame_->uiFlag(UiFlag::ExposureEntry), 0);
     // The crop is the whole frame the camera reports, and the user's exposure survived
     // the frame-speed command; 8-bit at frame speed 3.
     int w = 0, h = 0;
@@ -271,8 +272,9 @@ TEST_F(MainFrameTest, StartCameraOpensPreviewsAndClosesTheSimulatedCamera) {
     EXPECT_EQ(child->preview().runState(), PreviewLoop::Stopped);
     EXPECT_EQ(startButton()->text(), "Start Camera");
     EXPECT_TRUE(frame_->cameraPanel()->findChild<QCheckBox*>(QStringLiteral("1104"))->isEnabled());
-    EXPECT_EQ(frame_->uiFlag(0), 1);
-    for (int flag : {3, 4, 5, 6, 7, 9, 10, 11, 12, 20}) EXPECT_EQ(frame_->uiFlag(flag), 0) << flag;
+    EXPECT_EQ(frame_->uiFlag(UiFlag::CameraClosed), 1);
+    for (int flag : {3, 4, 5, 6, 7, 9, 10, 11, 12, 20})
+        EXPECT_EQ(frame_->uiFlag(static_cast<UiFlag>(flag)), 0) << flag;
     EXPECT_EQ(r.captured_total, 0);
 
     // And again: a second opening works as the first did.
@@ -302,7 +304,7 @@ TEST_F(MainFrameTest, NoCameraGivesInitFailedAndStaysClosed) {
     EXPECT_EQ(boxes_[0].caption, "Error");
     EXPECT_EQ(boxes_[0].icon, QMessageBox::Critical);
     EXPECT_EQ(startButton()->text(), "Start Camera");
-    EXPECT_EQ(frame_->uiFlag(20), 0);
+    EXPECT_EQ(frame_->uiFlag(UiFlag::Capture), 0);
 }
 
 TEST_F(MainFrameTest, PreviewWithoutMemoryLeavesTheCameraClosed) {
@@ -400,11 +402,11 @@ TEST_F(MainFrameTest, FunctionKeysAreAlwaysConsumed) {
     QTest::keyClick(frame_.get(), Qt::Key_F5);
     ASSERT_EQ(log_.size(), 1u);
     EXPECT_EQ(log_[0].message, msg::StartCameraKey);
-    frame_->setUiFlag(20, 1);
+    frame_->setUiFlag(UiFlag::Capture, 1);
     QTest::keyClick(frame_.get(), Qt::Key_F5);
     ASSERT_EQ(log_.size(), 2u);
     EXPECT_EQ(log_[1].message, msg::CaptureKey);
-    frame_->setUiFlag(20, 0);
+    frame_->setUiFlag(UiFlag::Capture, 0);
 
     frame_->cameraPanel()->findChild<QPushButton*>(QStringLiteral("1000"))->setFocus();
     QTest::keyClick(frame_.get(), Qt::Key_F2);

@@ -14,7 +14,7 @@
 #include "../driver/allocation_control.h"
 #include "nimbus.h"
 #include "ostra.h"
-#include "shell/preview_loop.h"
+#include "preview/preview_loop.h"
 
 namespace {
 

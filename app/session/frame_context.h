@@ -2,22 +2,31 @@
 #include <atomic>
 #include <cstddef>
 #include <memory>
+#include <mutex>
 
 #include "vantelo.h"
 
 class QObject;
 
-// The main frame's data that the image window and its preview threads share. The main
-// frame owns it and hands its address to the image window it creates; it outlives
-// every window and thread that uses it.
+// The camera's data that the session, the camera's image window and its preview
+// threads share. The camera session owns it; it outlives every window and thread that
+// uses it. Only the image window that holds the camera touches the shared frame state
+// (the show buffer, the crop rectangle while a preview runs, the raw frame copy);
+// windows showing files never do.
 struct FrameContext {
     // The one camera record, passed to every camera and imaging call.
     CameraRecord record{};
     // Where the preview's notifications for the main frame go (1262, 1263, 1247).
     QObject* mainFrame = nullptr;
 
+    // The display lock: held by the display thread for one frame's processing, by the
+    // view while it paints the show buffer, by the capture code while it snaps the raw
+    // frame copy, and around every change of the crop rectangle or of the show buffer
+    // (Mes_UnInit/Mes_Init). One lock for the process, because the show buffer is one.
+    std::mutex displayLock;
+
     // The latest displayed raw frame, for the capture code. Allocated with the preview
-    // buffers at start, freed at stop; guarded by the image window's display lock.
+    // buffers at start, freed at stop; guarded by the display lock.
     std::unique_ptr<unsigned char[]> rawFrameCopy;
     std::size_t rawFrameCopyBytes = 0;
     // Set by the display thread just before it draws; the capture code clears it.

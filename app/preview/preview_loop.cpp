@@ -1,4 +1,4 @@
-#include "shell/preview_loop.h"
+#include "preview/preview_loop.h"
 
 #include <algorithm>
 #include <chrono>
@@ -11,9 +11,6 @@
 #include "ostra.h"
 
 namespace {
-
-constexpr int kOstraFamily = 21;
-constexpr int kNimbusFamily = 31;
 
 // A zero-filled block, or null when it cannot be had.
 std::unique_ptr<unsigned char[]> allocateZeroed(std::size_t bytes) {
@@ -57,9 +54,9 @@ std::size_t PreviewLoop::rawFrameBytes(int cameraType, int mode, int width, int 
     const std::size_t pixels = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
     if (pixels > std::numeric_limits<std::size_t>::max() / 6) return 0;
     std::size_t bytes = pixels * 6;
-    if (cameraType == kNimbusFamily) {
+    if (cameraType == KD_FAMILY_NIMBUS) {
         bytes = std::max(bytes, static_cast<std::size_t>(NIMBUS_HEADER_BYTES) + pixels);
-    } else if (cameraType == kOstraFamily) {
+    } else if (cameraType == KD_FAMILY_OSTRA) {
         // The grab writes the whole raw read-out, which is not the picture size; the
         // data width may change while the preview runs, so room for 16 bits is kept.
         int grab = OstraIICameraGrabBytes(mode, 1);
@@ -74,9 +71,9 @@ std::size_t PreviewLoop::rawFrameCopyBytes(int cameraType, int mode, int width, 
     const std::size_t raw = rawFrameBytes(cameraType, mode, width, height);
     if (raw == 0) return 0;
     std::size_t bytes = static_cast<std::size_t>(width) * height * 2;
-    if (cameraType == kNimbusFamily)
+    if (cameraType == KD_FAMILY_NIMBUS)
         bytes = std::max(bytes, static_cast<std::size_t>(NIMBUS_HEADER_BYTES) + bytes / 2);
-    if (cameraType == kOstraFamily) {
+    if (cameraType == KD_FAMILY_OSTRA) {
         const int grab = OstraIICameraGrabBytes(mode, 1);
         bytes = std::max(bytes, static_cast<std::size_t>(grab > 0 ? grab : 0));
     }
@@ -112,7 +109,7 @@ int PreviewLoop::start() {
 
     const std::size_t picture = static_cast<std::size_t>(width) * height * 6;
     // The second family's decode puts the raw frame's header before the pixels.
-    pictureOffset_ = record_.camera_type == kNimbusFamily ? NIMBUS_HEADER_BYTES : 0;
+    pictureOffset_ = record_.camera_type == KD_FAMILY_NIMBUS ? NIMBUS_HEADER_BYTES : 0;
     for (auto& frame : frames_) frame = allocateZeroed(raw);
     decoded_ = allocateZeroed(picture + pictureOffset_);
     cropBuffer_ = allocateZeroed(picture);
@@ -126,7 +123,7 @@ int PreviewLoop::start() {
         return -2;
     }
     {
-        std::lock_guard<std::mutex> guard(displayLock_);
+        std::lock_guard<std::mutex> guard(context_.displayLock);
         context_.rawFrameCopy = std::move(copy);
         context_.rawFrameCopyBytes = raw;
     }
@@ -158,7 +155,7 @@ void PreviewLoop::shortenExposure(bool restartLongExposure) {
 
 void PreviewLoop::stop() {
     if (!grab_.joinable() && !display_.joinable()) return;  // already stopped
-    const bool ostra = record_.camera_type != kNimbusFamily;
+    const bool ostra = record_.camera_type != KD_FAMILY_NIMBUS;
     const std::uint32_t exposure = record_.exposure_ms;
     // A grab blocked in a long exposure returns once the exposure is cut short.
     if (ostra) record_.exposure_ms = 1;
@@ -186,7 +183,7 @@ void PreviewLoop::freeBuffers() {
     cropBuffer_.reset();
     flipRow_.reset();
     redisplayRaw_.reset();
-    std::lock_guard<std::mutex> guard(displayLock_);
+    std::lock_guard<std::mutex> guard(context_.displayLock);
     context_.rawFrameCopy.reset();
     context_.rawFrameCopyBytes = 0;
 }
@@ -195,7 +192,7 @@ void PreviewLoop::pause() {
     if (runState() == Stopped) return;  // nothing to pause; a later start must still work
     runState_.store(Paused, std::memory_order_relaxed);
     exchange_.clearReady();
-    if (record_.camera_type == kNimbusFamily) return;
+    if (record_.camera_type == KD_FAMILY_NIMBUS) return;
     // Ends the exposure in progress so that no frame of the old settings arrives late.
     const std::uint32_t exposure = record_.exposure_ms;
     record_.exposure_ms = 1;
@@ -264,7 +261,7 @@ void PreviewLoop::displayThread() {
             sleepUnlessStopped(10);
             continue;
         }
-        std::lock_guard<std::mutex> guard(displayLock_);
+        std::lock_guard<std::mutex> guard(context_.displayLock);
         std::memcpy(context_.rawFrameCopy.get(), workBuffer_, copyBytes_);
         int cropWidth = 0, cropHeight = 0;
         if (!decodeFlipCrop(workBuffer_, cropWidth, cropHeight)) continue;
@@ -286,7 +283,7 @@ bool PreviewLoop::redisplay() {
     if (idle()) return false;
     bool draw = false;
     {
-        std::lock_guard<std::mutex> guard(displayLock_);
+        std::lock_guard<std::mutex> guard(context_.displayLock);
         // The raw frame copy is the frame on screen. The work buffer is not used: the
         // display thread may be swapping it out at this moment, and it has been decoded
         // already. The copy is decoded through a scratch so that it stays untouched.
