@@ -94,13 +94,13 @@ void flipPictureRows(unsigned char* picture, std::size_t rowBytes, int rows,
 int PreviewLoop::start() {
     if (runState() != Stopped) {
         exchange_.clearReady();  // drop the pending frame, nothing more
-        return 0;
+        return KD_NOTHING_DONE;
     }
     int width = 0, height = 0;
     calls_.getImageSize(&record_, &width, &height);
     const int mode = record_.resolution_index & 0xFF;
     const std::size_t raw = rawFrameBytes(record_.camera_type, mode, width, height);
-    if (raw == 0) return -1;
+    if (raw == 0) return KD_NO_CAMERA;
     width_ = width;
     height_ = height;
     rawBytes_ = raw;
@@ -120,7 +120,7 @@ int PreviewLoop::start() {
                            flipRow_ && redisplayRaw_ && copy;
     if (!allocated) {
         freeBuffers();
-        return -2;
+        return KD_OUT_OF_MEMORY;
     }
     {
         std::lock_guard<std::mutex> guard(context_.displayLock);
@@ -143,9 +143,9 @@ int PreviewLoop::start() {
         stopRequested_.notify_all();
         if (grab_.joinable()) grab_.join();
         freeBuffers();
-        return -2;
+        return KD_OUT_OF_MEMORY;
     }
-    return 1;
+    return KD_DONE;
 }
 
 void PreviewLoop::shortenExposure(bool restartLongExposure) {
@@ -222,7 +222,7 @@ void PreviewLoop::grabThread() {
             sleepUnlessStopped(10);
             continue;
         }
-        if (calls_.grabFrame(&record_, grabBuffer_) == 1) {
+        if (calls_.grabFrame(&record_, grabBuffer_) == KD_DONE) {
             exchange_.exchange(grabBuffer_, 1);  // drain the camera at its full rate
         } else {
             sleepUnlessStopped(10);  // nothing came (or the camera is gone): try again

@@ -66,8 +66,9 @@ class PreviewLoop {
     PreviewLoop(const PreviewLoop&) = delete;
     PreviewLoop& operator=(const PreviewLoop&) = delete;
 
-    // Start request. 1 started; 0 already running (only drops the pending frame);
-    // -1 the camera reports no picture size; -2 a buffer could not be allocated.
+    // Start request. KD_DONE started; KD_NOTHING_DONE already running (only drops the
+    // pending frame); KD_NO_CAMERA the camera reports no picture size; KD_OUT_OF_MEMORY
+    // a buffer could not be allocated.
     // On a failure nothing is left allocated or running.
     int start();
     // Ends both threads (shortening a long exposure first) and frees the buffers.

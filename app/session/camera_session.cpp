@@ -9,10 +9,10 @@ namespace {
 // The order in which the picture settings reach a freshly opened camera; the frame
 // speed goes first (it re-reads the exposure) and is sent on its own.
 constexpr int kPictureSettingsOrder[] = {
-    CAMCMD_EXPOSURE,   CAMCMD_DATA_WIDTH, CAMCMD_ANALOG_GAIN,
-    CAMCMD_CONTRAST,   CAMCMD_GAMMA,      CAMCMD_APPLY_EXPOSURE_RESTART,
-    CAMCMD_RGB_GAIN,   CAMCMD_SATURATION, CAMCMD_MIRROR_2,
-    CAMCMD_MIRROR_1,   CAMCMD_MONOCHROME};
+    CAMCMD_EXPOSURE, CAMCMD_DATA_WIDTH, CAMCMD_ANALOG_GAIN,
+    CAMCMD_CONTRAST, CAMCMD_GAMMA,      CAMCMD_APPLY_EXPOSURE_RESTART,
+    CAMCMD_RGB_GAIN, CAMCMD_SATURATION, CAMCMD_MIRROR_2,
+    CAMCMD_MIRROR_1, CAMCMD_MONOCHROME};
 
 // Frame speeds the session opens with: the second family's middle speed, and the
 // first family's 8-bit and 16-bit read-out speeds.
@@ -113,12 +113,12 @@ long CameraSession::open(KdWindow* window) {
     if (calls_.readWrite(&r, CAMCMD_INIT, 0) != KD_DONE) {
         // The flags stay as they were: nothing changed.
         if (windows_.error) windows_.error("Init Camera failed!", "Error");
-        return 1;
+        return NotOpened;
     }
     calls_.readWrite(&r, CAMCMD_START, 0);
     if (!running()) {
         refreshUiFlags();
-        return 1;
+        return NotOpened;
     }
     calls_.readWrite(&r, CAMCMD_DISPLAY_ENABLE, 0);
     calls_.readWrite(&r, CAMCMD_IMAGE_SIZE, 1);
@@ -128,7 +128,7 @@ long CameraSession::open(KdWindow* window) {
     }
     if (windows_.fitImageWindow) windows_.fitImageWindow();
     refreshUiFlags();
-    return 0;
+    return Opened;
 }
 
 void CameraSession::close() {

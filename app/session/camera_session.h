@@ -83,8 +83,10 @@ class CameraSession {
     // preview. With it open: close it through the main frame.
     Toggle toggle(bool sixteenBit);
 
-    // The main frame's open, with `window` for the libraries' init windows. Result 0
-    // opened; 1 when the camera did not initialise (reported) or did not start.
+    // What open() returns, as the main frame's message 1245 answers.
+    enum OpenResult : long { Opened = 0, NotOpened = 1 };
+    // The main frame's open, with `window` for the libraries' init windows: NotOpened
+    // when the camera did not initialise (reported) or did not start.
     long open(KdWindow* window);
     // Stops every preview, releases the show buffer and closes the camera.
     void close();

@@ -15,10 +15,10 @@ enum class UiFlag : int {
     RunningSpare6 = 6,    // running; no control reads it yet
     RunningSpare7 = 7,    // running; no control reads it yet
     Unused8 = 8,
-    FlipHorizontal = 9,   // running
-    FlipVertical = 10,    // running
-    OverExposure = 11,    // running
-    AreaDisplay = 12,     // running: selection, crop and full-screen controls
+    FlipHorizontal = 9,  // running
+    FlipVertical = 10,   // running
+    OverExposure = 11,   // running
+    AreaDisplay = 12,    // running: selection, crop and full-screen controls
     Unused13 = 13,
     Unused14 = 14,
     Unused15 = 15,
@@ -35,10 +35,9 @@ constexpr std::size_t kUiFlagCount = 23;
 
 // The flags that follow "the camera is running" on every open and close.
 constexpr UiFlag kRunningFlags[] = {
-    UiFlag::NoiseReduction, UiFlag::RunningSpare4,  UiFlag::PictureControls,
-    UiFlag::RunningSpare6,  UiFlag::RunningSpare7,  UiFlag::FlipHorizontal,
-    UiFlag::FlipVertical,   UiFlag::OverExposure,   UiFlag::AreaDisplay,
-    UiFlag::Capture};
+    UiFlag::NoiseReduction, UiFlag::RunningSpare4,  UiFlag::PictureControls, UiFlag::RunningSpare6,
+    UiFlag::RunningSpare7,  UiFlag::FlipHorizontal, UiFlag::FlipVertical,    UiFlag::OverExposure,
+    UiFlag::AreaDisplay,    UiFlag::Capture};
 
 // The flags as the main frame starts: only CameraClosed and StartCamera set.
 class UiFlags {

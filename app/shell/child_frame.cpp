@@ -50,7 +50,7 @@ long CChildFrame::handleMessage(unsigned message) {
     switch (message) {
         case msg::OpenCamera: {
             const int result = preview_.start();
-            if (result == 1) sendMessage(context_->mainFrame, msg::RestartExposure);
+            if (result == KD_DONE) sendMessage(context_->mainFrame, msg::RestartExposure);
             if (result < 0) emit previewStartFailed(result);
             return result;
         }

@@ -55,7 +55,7 @@ int cameraModelNumber(std::string_view productId, std::string_view vendorId) {
             return entry.model;
         }
     }
-    return -1;
+    return kUnknownModel;
 }
 
 HotplugWatcher::~HotplugWatcher() {

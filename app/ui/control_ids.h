@@ -7,7 +7,8 @@
 // identifier is also its object name and the wParam of its Command message.
 namespace ctrl {
 
-// Windows of the main frame.
+// Windows of the main frame, and the OK button of its dialogs.
+constexpr int Ok = 1;
 constexpr int AboutDialog = 100;
 constexpr int PanelPane = 61446;  // the docked pane that holds the panel host
 
