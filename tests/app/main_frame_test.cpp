@@ -461,6 +461,76 @@ TEST_F(MainFrameTest, ClosingTheWindowClosesTheRunningCamera) {
     EXPECT_EQ(frame_->hotplugWatcher(), nullptr);
 }
 
+// Counts the picture's pure white pixels on a 4-pixel grid, as a share of the grid.
+double whiteShare(QWidget* view) {
+    const QImage picture = view->grab().toImage();
+    int white = 0, all = 0;
+    for (int y = 0; y < picture.height(); y += 4)
+        for (int x = 0; x < picture.width(); x += 4, ++all)
+            white += picture.pixelColor(x, y) == QColor(Qt::white);
+    return all == 0 ? 0.0 : static_cast<double>(white) / all;
+}
+
+TEST_F(MainFrameTest, NewAndOpenWhileTheCameraRunsLeaveThePreviewWhereItWas) {
+    startButton()->click();
+    ASSERT_EQ(record().state, KD_STATE_STARTED);
+    CChildFrame* camera = frame_->activeChild();
+    ASSERT_TRUE(waitUntil([&] { return camera->displayedFrames() >= 2; }));
+
+    // A new window and a file's window become active in turn; the camera stays pinned.
+    CChildFrame* fresh = frame_->newImageWindow();
+    const QString path = dir_.filePath(QStringLiteral("picture.bmp"));
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    ASSERT_TRUE(frame_->openDocument(path));
+    CChildFrame* document = frame_->activeChild();
+    ASSERT_NE(document, camera);
+    ASSERT_NE(document, fresh);
+    EXPECT_EQ(frame_->cameraChild(), camera);
+
+    // Every preview message still reaches the camera's window only.
+    spyOn(camera, "camera");
+    spyOn(document, "document");
+    sendMessage(frame_.get(), msg::Redisplay);
+    QCoreApplication::processEvents();
+    auto redisplays = [&](const QString& target) {
+        int count = 0;
+        for (const Seen& s : seen(target)) count += s.message == msg::Redisplay;
+        return count;
+    };
+    EXPECT_EQ(redisplays("camera"), 1);
+    EXPECT_TRUE(seen("document").empty());
+    sendMessage(frame_.get(), msg::RestoreFullArea);  // refits the camera's window
+
+    const int shown = camera->displayedFrames();
+    ASSERT_TRUE(waitUntil([&] { return camera->displayedFrames() >= shown + 2; }));
+    EXPECT_EQ(camera->preview().runState(), PreviewLoop::Running);
+    for (CChildFrame* other : {fresh, document}) {
+        EXPECT_EQ(other->preview().runState(), PreviewLoop::Stopped);
+        EXPECT_EQ(other->displayedFrames(), 0);
+        // Not the camera's picture to show: the closed-camera white, not the show buffer.
+        other->resize(300, 200);
+        EXPECT_GT(whiteShare(other->view()), 0.9);
+    }
+    EXPECT_LT(whiteShare(camera->view()), 0.5);
+
+    // A file's window may close while the camera runs; the camera's may not.
+    EXPECT_TRUE(document->close());
+    EXPECT_FALSE(camera->close());
+
+    // Stop: the camera's own preview ends and its view shows the closed picture.
+    frame_->mdiArea()->setActiveSubWindow(camera);
+    startButton()->click();
+    EXPECT_EQ(record().state, KD_STATE_UNINITIALISED);
+    EXPECT_EQ(camera->preview().runState(), PreviewLoop::Stopped);
+    EXPECT_GT(whiteShare(camera->view()), 0.9);
+    // Closed, the camera belongs to no window: the active one is the one it would open in.
+    frame_->mdiArea()->setActiveSubWindow(fresh);
+    EXPECT_EQ(frame_->cameraChild(), fresh);
+}
+
 TEST_F(MainFrameTest, OpenedFilesKeepTheFourMostRecent) {
     QStringList paths;
     for (int i = 0; i < 5; ++i) {
