@@ -107,6 +107,26 @@ TEST_F(KdGelViewTest, AnEdgeSelectionOrAClickIsNoValidCrop) {
     EXPECT_TRUE(view.trackerRect().isEmpty());
 }
 
+TEST_F(KdGelViewTest, ASelectionUnderTwoPicturePixelsIsNoValidCrop) {
+    // A 200 x 150 picture in the 400 x 300 view: two view pixels to a picture pixel.
+    context.record.image_width = 200;
+    context.record.image_height = 150;
+    drag({200, 150}, {300, 250});
+    ASSERT_EQ(context.record.area_selected, 1);
+    // 12..15 across is picture 6..7: an even crop of nothing. Refused, and it clears
+    // the earlier selection's flag.
+    drag({12, 20}, {15, 70});
+    EXPECT_TRUE(sameRect(selection(), 12, 20, 15, 70));
+    EXPECT_EQ(context.record.area_selected, 0);
+    // The same down.
+    drag({200, 150}, {300, 250});
+    drag({20, 12}, {120, 15});
+    EXPECT_EQ(context.record.area_selected, 0);
+    // Four view pixels from an even start are two picture pixels: a valid crop.
+    drag({12, 20}, {16, 70});
+    EXPECT_EQ(context.record.area_selected, 1);
+}
+
 TEST_F(KdGelViewTest, ClicksWhileClosedLeaveTheSelectionAlone) {
     drag({10, 20}, {110, 70});
     context.record.state = 4;
