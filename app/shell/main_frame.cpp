@@ -24,6 +24,7 @@
 #include <mutex>
 
 #include "config/function_keys.h"
+#include "config/program_files.h"
 #include "control/camera_panel.h"
 #include "save/save_panel.h"
 #include "session/window_fit.h"
@@ -43,19 +44,7 @@ static void initResources() {
     Q_INIT_RESOURCE(corvalis);
 }
 
-namespace {
-
-// The directory of the running program with its trailing separator: the first save
-// directory.
-std::string programDirectory() {
-    QString dir = QCoreApplication::applicationDirPath();
-    if (!dir.endsWith('/')) dir += '/';
-    return dir.toLocal8Bit().toStdString();
-}
-
-}  // namespace
-
-CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent), session_(programDirectory()) {
+CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent), session_(initialSaveDirectory()) {
     initResources();
     context().mainFrame = this;
     connectSession();
@@ -407,7 +396,8 @@ long CMainFrame::cameraRemoved(int model) {
 }
 
 bool CMainFrame::functionKey(int keyNumber) {
-    const FunctionKeyAssignments keys = readFunctionKeyAssignments();
+    const FunctionKeyAssignments keys =
+        readFunctionKeyAssignments(programFilePath(ProgramFile::Capture));
     switch (functionKeyAction(keyNumber, keys, uiFlag(UiFlag::Capture) != 0)) {
         case FunctionKeyAction::FocusFileName:
             savePanel()->fileNameField()->setFocus();

@@ -90,11 +90,8 @@ class MainFrameTest : public ::testing::Test {
     void SetUp() override {
         app();
         ASSERT_TRUE(dir_.isValid());
-        // Capture.ini is looked up at ../Bin from the working directory.
-        ASSERT_TRUE(QDir(dir_.path()).mkpath(QStringLiteral("Bin")));
-        ASSERT_TRUE(QDir(dir_.path()).mkpath(QStringLiteral("work")));
-        previousDir_ = QDir::currentPath();
-        QDir::setCurrent(dir_.filePath(QStringLiteral("work")));
+        // Capture.ini is looked up in the configuration folder.
+        qputenv("CORVALIS_CONFIG_DIR", dir_.path().toLocal8Bit());
         corvalis::platform::sim::reset();
         setMessageBoxHook([this](const MessageBoxRequest& box) { boxes_.push_back(box); });
         frame_ = std::make_unique<CMainFrame>();
@@ -105,11 +102,11 @@ class MainFrameTest : public ::testing::Test {
     void TearDown() override {
         frame_.reset();
         setMessageBoxHook({});
-        QDir::setCurrent(previousDir_);
+        qunsetenv("CORVALIS_CONFIG_DIR");
     }
 
     void writeCaptureIni(const QByteArray& text) {
-        QFile file(dir_.filePath(QStringLiteral("Bin/Capture.ini")));
+        QFile file(dir_.filePath(QStringLiteral("Capture.ini")));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(text);
     }
@@ -129,7 +126,6 @@ class MainFrameTest : public ::testing::Test {
     CameraRecord& record() { return frame_->record(); }
 
     QTemporaryDir dir_;
-    QString previousDir_;
     std::vector<MessageBoxRequest> boxes_;
     std::vector<Seen> log_;
     std::vector<std::unique_ptr<MessageSpy>> spies_;
@@ -151,8 +147,11 @@ TEST_F(MainFrameTest, StartsClosedWithItsPaneTabsAndImageWindow) {
     EXPECT_EQ(r.crop_bottom, 1024);
     EXPECT_EQ(r.sequence_count, 1);
     EXPECT_EQ(r.save_format, 8);
-    EXPECT_EQ(QString::fromLocal8Bit(r.save_directory),
-              QCoreApplication::applicationDirPath() + "/");
+    // The private pictures folder the tests' desktop settings name, beside their
+    // configuration folder.
+    const QString pictures =
+        QFileInfo(qEnvironmentVariable("XDG_CONFIG_HOME")).dir().filePath("pictures");
+    EXPECT_EQ(QString::fromLocal8Bit(r.save_directory), pictures + "/Corvalis/");
     for (std::size_t i = 0; i < kUiFlagCount; ++i)
         EXPECT_EQ(frame_->uiFlag(static_cast<UiFlag>(i)), i <= 1 ? 1 : 0) << i;
 
