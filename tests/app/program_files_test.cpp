@@ -59,8 +59,7 @@ TEST_F(ProgramFiles, XdgConfigHomeComesNextAndTheProgramsOwnVariableFirst) {
     EXPECT_EQ(configDirectory(), "/opt/observatory/corvalis/");
     // Every file keeps its old name, in that one folder.
     EXPECT_EQ(programFilePath(ProgramFile::Config), "/opt/observatory/corvalis/Config.xml");
-    EXPECT_EQ(programFilePath(ProgramFile::SelectPath),
-              "/opt/observatory/corvalis/SelectPath.ini");
+    EXPECT_EQ(programFilePath(ProgramFile::SelectPath), "/opt/observatory/corvalis/SelectPath.ini");
     EXPECT_EQ(programFilePath(ProgramFile::ChoseAndSaveCom),
               "/opt/observatory/corvalis/ChoseAndSaveCom.ini");
     EXPECT_EQ(programFilePath(ProgramFile::Capture), "/opt/observatory/corvalis/Capture.ini");

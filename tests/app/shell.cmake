@@ -24,13 +24,3 @@ corvalis_add_test(test_customize_dialog
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/customize_dialog_test.cpp
   LIBS corvalis_app
   ENV QT_QPA_PLATFORM=offscreen)
-
-# The camera session alone, with a recording camera and no display.
-corvalis_add_test(test_camera_session
-  SOURCES ${CMAKE_CURRENT_LIST_DIR}/camera_session_test.cpp
-  LIBS corvalis_app)
-
-# Where the program's files live, under chosen environment variables.
-corvalis_add_test(test_program_files
-  SOURCES ${CMAKE_CURRENT_LIST_DIR}/program_files_test.cpp
-  LIBS corvalis_app)
