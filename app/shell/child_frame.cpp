@@ -2,6 +2,7 @@
 
 #include <QImage>
 #include <QMetaObject>
+#include <vector>
 
 #include "shell/kd_gel_view.h"
 #include "ui/messages.h"
@@ -87,10 +88,12 @@ void CChildFrame::kdDraw(void* context, const unsigned char* bgr, int width, int
     auto* frame = static_cast<CChildFrame*>(context);
     if (bgr == nullptr || width <= 0 || height <= 0 || width > (1 << 20) || !kdAlive(context))
         return;
-    // Copied here, before returning, then flipped upright; the view shows it later.
-    const QImage picture =
-        QImage(bgr, width, height, width * 3, QImage::Format_BGR888).mirrored(false, true);
+    // Copied here, before returning, then turned upright the way the preview turns its
+    // frames; the view shows it later.
+    QImage picture = QImage(bgr, width, height, width * 3, QImage::Format_BGR888).copy();
     if (picture.isNull()) return;
+    std::vector<unsigned char> rowScratch(static_cast<std::size_t>(picture.bytesPerLine()));
+    flipPictureRows(picture.bits(), rowScratch.size(), height, rowScratch.data());
     CKdGelView* view = frame->view_;
     QMetaObject::invokeMethod(
         view, [view, picture] { view->setDriverPicture(picture); }, Qt::QueuedConnection);

@@ -164,6 +164,22 @@ TEST_F(ChildFrameMessages, AStartWithoutMemoryIsReportedAndLeavesThePreviewStopp
     EXPECT_EQ(send(msg::OpenCamera), 1);
 }
 
+TEST_F(ChildFrameMessages, APictureTheLibraryDrawsIsShownUprightWhileNoPreviewRuns) {
+    context.record.state = KD_STATE_STARTED;
+    frame.resize(200, 150);
+    // Bottom-up: the first row (blue) is the picture's bottom, the second (red) its top.
+    const unsigned char bgr[] = {255, 0, 0,   255, 0, 0,   255, 0, 0,   255, 0, 0,
+                                 0,   0, 255, 0,   0, 255, 0,   0, 255, 0,   0, 255};
+    KdWindow* window = frame.kdWindow();
+    window->draw(window->context, bgr, 4, 2);
+    QApplication::processEvents();
+    // Stretched over the view: red above, blue below.
+    const QImage shown = frame.view()->grab().toImage();
+    ASSERT_GE(shown.height(), 4);
+    EXPECT_EQ(shown.pixelColor(shown.width() / 2, 1), QColor(Qt::red));
+    EXPECT_EQ(shown.pixelColor(shown.width() / 2, shown.height() - 2), QColor(Qt::blue));
+}
+
 // The camera opened as the main frame opens it, on the simulated camera in mode 4.
 class SimulatedCamera : public ::testing::Test {
   protected:
