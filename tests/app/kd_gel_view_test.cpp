@@ -56,7 +56,7 @@ bool sameRect(const RECT& r, int l, int t, int rt, int b) {
 }
 
 TEST_F(KdGelViewTest, ClosedCameraShowsWhiteWithTheNameMarkAtTheBottomRight) {
-    context.record.state = 4;
+    context.record.state = KD_STATE_UNINITIALISED;
     const QImage picture = view.grab().toImage();
     EXPECT_EQ(picture.pixelColor(5, 5), QColor(Qt::white));
     EXPECT_EQ(picture.pixelColor(200, 150), QColor(Qt::white));
@@ -129,7 +129,7 @@ TEST_F(KdGelViewTest, ASelectionUnderTwoPicturePixelsIsNoValidCrop) {
 
 TEST_F(KdGelViewTest, ClicksWhileClosedLeaveTheSelectionAlone) {
     drag({10, 20}, {110, 70});
-    context.record.state = 4;
+    context.record.state = KD_STATE_UNINITIALISED;
     drag({50, 60}, {150, 160});
     EXPECT_TRUE(sameRect(selection(), 10, 20, 110, 70));
     EXPECT_EQ(context.record.area_selected, 1);

@@ -136,8 +136,8 @@ class MainFrameTest : public ::testing::Test {
 
 TEST_F(MainFrameTest, StartsClosedWithItsPaneTabsAndImageWindow) {
     const CameraRecord& r = record();
-    EXPECT_EQ(r.state, 4);
-    EXPECT_EQ(r.camera_type, -1);
+    EXPECT_EQ(r.state, KD_STATE_UNINITIALISED);
+    EXPECT_EQ(r.camera_type, KD_FAMILY_NONE);
     EXPECT_EQ(r.image_width, 1360);
     EXPECT_EQ(r.image_height, 1024);
     EXPECT_EQ(r.exposure_ms, 200u);
@@ -231,8 +231,8 @@ TEST_F(MainFrameTest, MessagesAreRoutedAsTheTableSays) {
 TEST_F(MainFrameTest, StartCameraOpensPreviewsAndClosesTheSimulatedCamera) {
     startButton()->click();
     CameraRecord& r = record();
-    ASSERT_EQ(r.state, 1);
-    EXPECT_EQ(r.camera_type, 21);
+    ASSERT_EQ(r.state, KD_STATE_STARTED);
+    EXPECT_EQ(r.camera_type, KD_FAMILY_OSTRA);
     EXPECT_EQ(startButton()->text(), "Stop Camera");
     EXPECT_EQ(frame_->savePanel()->findChild<QPushButton*>(QStringLiteral("1000"))->text(),
               "Stop Camera");
@@ -267,7 +267,7 @@ TEST_F(MainFrameTest, StartCameraOpensPreviewsAndClosesTheSimulatedCamera) {
     EXPECT_FALSE(child->close());
 
     startButton()->click();
-    EXPECT_EQ(r.state, 4);
+    EXPECT_EQ(r.state, KD_STATE_UNINITIALISED);
     EXPECT_EQ(child->preview().runState(), PreviewLoop::Stopped);
     EXPECT_EQ(startButton()->text(), "Start Camera");
     EXPECT_TRUE(frame_->cameraPanel()->findChild<QCheckBox*>(QStringLiteral("1104"))->isEnabled());
@@ -278,26 +278,26 @@ TEST_F(MainFrameTest, StartCameraOpensPreviewsAndClosesTheSimulatedCamera) {
 
     // And again: a second opening works as the first did.
     startButton()->click();
-    EXPECT_EQ(r.state, 1);
+    EXPECT_EQ(r.state, KD_STATE_STARTED);
     startButton()->click();
-    EXPECT_EQ(r.state, 4);
+    EXPECT_EQ(r.state, KD_STATE_UNINITIALISED);
 }
 
 TEST_F(MainFrameTest, SixteenBitOpensAtFrameSpeedFour) {
     frame_->cameraPanel()->findChild<QCheckBox*>(QStringLiteral("1104"))->setChecked(true);
     startButton()->click();
-    ASSERT_EQ(record().state, 1);
+    ASSERT_EQ(record().state, KD_STATE_STARTED);
     EXPECT_EQ(record().frame_speed, 4);
     EXPECT_EQ(record().data_width_16, 1);
     startButton()->click();
-    EXPECT_EQ(record().state, 4);
+    EXPECT_EQ(record().state, KD_STATE_UNINITIALISED);
 }
 
 TEST_F(MainFrameTest, NoCameraGivesInitFailedAndStaysClosed) {
     for (int handle : corvalis::platform::sim::devices()) corvalis::platform::sim::unplug(handle);
     QCoreApplication::processEvents();
     startButton()->click();
-    EXPECT_EQ(record().state, 4);
+    EXPECT_EQ(record().state, KD_STATE_UNINITIALISED);
     ASSERT_EQ(boxes_.size(), 1u);
     EXPECT_EQ(boxes_[0].text, "Init Camera failed!");
     EXPECT_EQ(boxes_[0].caption, "Error");
@@ -327,14 +327,14 @@ TEST_F(MainFrameTest, PreviewWithoutMemoryLeavesTheCameraClosed) {
     child->removeEventFilter(&refuse);
     frame_->removeEventFilter(&allow);
 
-    EXPECT_EQ(record().state, 4);
+    EXPECT_EQ(record().state, KD_STATE_UNINITIALISED);
     EXPECT_EQ(child->preview().runState(), PreviewLoop::Stopped);
     ASSERT_EQ(boxes_.size(), 1u);
     EXPECT_EQ(boxes_[0].text, "Init Camera failed!");
     EXPECT_EQ(startButton()->text(), "Start Camera");
     // The camera opens normally afterwards.
     startButton()->click();
-    EXPECT_EQ(record().state, 1);
+    EXPECT_EQ(record().state, KD_STATE_STARTED);
     startButton()->click();
 }
 
@@ -416,22 +416,22 @@ TEST_F(MainFrameTest, FunctionKeysAreAlwaysConsumed) {
 TEST_F(MainFrameTest, StartCameraKeyOpensTheCamera) {
     writeCaptureIni("[Key]\nStartCamera=F8\n");
     QTest::keyClick(frame_.get(), Qt::Key_F8);
-    EXPECT_EQ(record().state, 1);
+    EXPECT_EQ(record().state, KD_STATE_STARTED);
     QTest::keyClick(frame_.get(), Qt::Key_F8);
-    EXPECT_EQ(record().state, 4);
+    EXPECT_EQ(record().state, KD_STATE_UNINITIALISED);
 }
 
 TEST_F(MainFrameTest, UnplugDuringALongExposureClosesAndTellsTheUser) {
     record().exposure_ms = 60000;  // 0.6 s at the tests' time scale
     startButton()->click();
-    ASSERT_EQ(record().state, 1);
+    ASSERT_EQ(record().state, KD_STATE_STARTED);
     auto camera = corvalis::platform::sim::camera();
     ASSERT_NE(camera, nullptr);
     ASSERT_TRUE(waitUntil([&] { return camera->waitingReads() > 0; }));
 
     // Another device leaving changes nothing.
     sendMessage(frame_.get(), msg::CameraRemoved, 4);
-    EXPECT_EQ(record().state, 1);
+    EXPECT_EQ(record().state, KD_STATE_STARTED);
     EXPECT_TRUE(boxes_.empty());
 
     const std::vector<int> devices = corvalis::platform::sim::devices();
@@ -440,7 +440,7 @@ TEST_F(MainFrameTest, UnplugDuringALongExposureClosesAndTellsTheUser) {
     ASSERT_TRUE(waitUntil([&] { return !boxes_.empty(); }));
     ASSERT_EQ(boxes_.size(), 1u);
     EXPECT_EQ(boxes_[0].text, "Camera Disconnect,Please connect the camera.");
-    EXPECT_EQ(record().state, 4);
+    EXPECT_EQ(record().state, KD_STATE_UNINITIALISED);
     EXPECT_EQ(frame_->activeChild()->preview().runState(), PreviewLoop::Stopped);
     EXPECT_EQ(startButton()->text(), "Start Camera");
     EXPECT_EQ(frame_->cameraPanel()->findChild<QProgressBar*>(QStringLiteral("1007"))->value(), 0);
@@ -452,10 +452,10 @@ TEST_F(MainFrameTest, UnplugDuringALongExposureClosesAndTellsTheUser) {
 
 TEST_F(MainFrameTest, ClosingTheWindowClosesTheRunningCamera) {
     startButton()->click();
-    ASSERT_EQ(record().state, 1);
+    ASSERT_EQ(record().state, KD_STATE_STARTED);
     CChildFrame* child = frame_->activeChild();
     ASSERT_TRUE(frame_->close());
-    EXPECT_EQ(record().state, 4);
+    EXPECT_EQ(record().state, KD_STATE_UNINITIALISED);
     EXPECT_EQ(child->preview().runState(), PreviewLoop::Stopped);
     EXPECT_EQ(frame_->hotplugWatcher(), nullptr);
 }

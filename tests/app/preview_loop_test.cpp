@@ -148,7 +148,7 @@ class PreviewLoopTest : public ::testing::Test {
   protected:
     PreviewLoopTest() {
         CameraRecord& r = context.record;
-        r.camera_type = 21;
+        r.camera_type = KD_FAMILY_OSTRA;
         r.resolution_index = 4;
         r.exposure_ms = 200;
         r.image_width = camera.width;
@@ -275,7 +275,7 @@ TEST_F(PreviewLoopTest, StopShortensTheExposureAroundTheJoinAndIsHarmlessTwice) 
 
 TEST_F(PreviewLoopTest,
        SecondFamilyPicturesStartAfterTheDecodedHeaderAndStopOnlyReappliesTheExposure) {
-    context.record.camera_type = 31;
+    context.record.camera_type = KD_FAMILY_NIMBUS;
     makeLoop();
     ASSERT_EQ(start(), 1);
     showOneFrame();
