@@ -96,6 +96,10 @@ int PreviewLoop::start() {
         exchange_.clearReady();  // drop the pending frame, nothing more
         return KD_NOTHING_DONE;
     }
+    {
+        std::lock_guard<std::mutex> guard(context_.displayLock);
+        if (context_.runningPreview != nullptr) return KD_REFUSED;
+    }
     int width = 0, height = 0;
     calls_.getImageSize(&record_, &width, &height);
     const int mode = record_.resolution_index & 0xFF;
@@ -126,6 +130,7 @@ int PreviewLoop::start() {
         std::lock_guard<std::mutex> guard(context_.displayLock);
         context_.rawFrameCopy = std::move(copy);
         context_.rawFrameCopyBytes = raw;
+        context_.runningPreview = this;
     }
     grabBuffer_ = frames_[0].get();
     exchange_.setSlot(frames_[1].get());
@@ -184,8 +189,10 @@ void PreviewLoop::freeBuffers() {
     flipRow_.reset();
     redisplayRaw_.reset();
     std::lock_guard<std::mutex> guard(context_.displayLock);
+    if (context_.runningPreview != this) return;  // the shared copy is another's
     context_.rawFrameCopy.reset();
     context_.rawFrameCopyBytes = 0;
+    context_.runningPreview = nullptr;
 }
 
 void PreviewLoop::pause() {

@@ -68,7 +68,8 @@ class PreviewLoop {
 
     // Start request. KD_DONE started; KD_NOTHING_DONE already running (only drops the
     // pending frame); KD_NO_CAMERA the camera reports no picture size; KD_OUT_OF_MEMORY
-    // a buffer could not be allocated.
+    // a buffer could not be allocated; KD_REFUSED another preview already runs over the
+    // same frame context.
     // On a failure nothing is left allocated or running.
     int start();
     // Ends both threads (shortening a long exposure first) and frees the buffers.

@@ -29,6 +29,10 @@ struct FrameContext {
     // buffers at start, freed at stop; guarded by the display lock.
     std::unique_ptr<unsigned char[]> rawFrameCopy;
     std::size_t rawFrameCopyBytes = 0;
+    // The preview that holds the raw frame copy and fills the show buffer, null when
+    // none runs; guarded by the display lock. A second preview over the same camera
+    // would free the first one's copy while it is written, so it is refused.
+    const void* runningPreview = nullptr;
     // Set by the display thread just before it draws; the capture code clears it.
     std::atomic<int> frameShown{0};
     // The sharpen switch and strength (0.1 x the panel's slider position).

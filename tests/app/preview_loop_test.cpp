@@ -395,4 +395,25 @@ TEST_F(PreviewLoopTest, AFailedStartLeavesNothingRunningOrAllocated) {
     EXPECT_EQ(start(), 1);
 }
 
+TEST_F(PreviewLoopTest, ASecondPreviewOverTheSameCameraIsRefusedAndTouchesNothing) {
+    makeLoop();
+    ASSERT_EQ(start(), KD_DONE);
+    showOneFrame();
+    const unsigned char* copy = context.rawFrameCopy.get();
+    const std::size_t copyBytes = context.rawFrameCopyBytes;
+
+    PreviewLoop second(context, camera.calls());
+    EXPECT_EQ(second.start(), KD_REFUSED);
+    EXPECT_EQ(second.runState(), PreviewLoop::Stopped);
+    second.stop();  // stopping the refused one frees nothing of the first
+    EXPECT_EQ(context.rawFrameCopy.get(), copy);
+    EXPECT_EQ(context.rawFrameCopyBytes, copyBytes);
+    showOneFrame();  // the first goes on
+
+    loop->stop();
+    EXPECT_EQ(context.rawFrameCopy, nullptr);
+    EXPECT_EQ(second.start(), KD_DONE);  // free again once the first has stopped
+    second.stop();
+}
+
 }  // namespace
