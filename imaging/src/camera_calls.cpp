@@ -14,6 +14,7 @@ constexpr OstraCalls kOstraLibrary = {
     .grabFrame = OstraIICameraGrabFrame,
     .decode = OstraIICameraDecode,
     .getImageSize = OstraIICameraGetImageSize,
+    .getResolution = OstraIICameraGetResolution,
     .setAeState = OstraIICameraSetAeState,
     .getAeState = OstraIICameraGetAeState,
     .setExposureTime = OstraIICameraSetExposureTime,

@@ -15,6 +15,7 @@ struct OstraCalls {
     int (*grabFrame)(unsigned char* destination);
     int (*decode)(unsigned char* raw, unsigned char* rgb, int width, int height, int to8);
     int (*getImageSize)(int* width, int* height);
+    int (*getResolution)(unsigned char* mode);
     int (*setAeState)(int on);
     int (*getAeState)(int* on);
     int (*setExposureTime)(int milliseconds);

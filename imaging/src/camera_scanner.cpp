@@ -19,9 +19,9 @@ void CameraScanner::scan(const std::vector<corvalis::platform::usb::DeviceInfo>&
     for (const auto& device : devices) {
         if (device.vendor != kCameraVendor) continue;
         if (device.product == kOstraProduct) {
-            type_ = kOstraFamily;
+            type_ = KD_FAMILY_OSTRA;
         } else if (device.product == kNimbusProduct) {
-            type_ = kNimbusFamily;
+            type_ = KD_FAMILY_NIMBUS;
         } else {
             continue;
         }

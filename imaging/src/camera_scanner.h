@@ -2,6 +2,7 @@
 #include <vector>
 
 #include "platform/usb.h"
+#include "vantelo.h"
 
 // One detection run over the USB device list: the first camera of either family, in
 // the list's order (bus, then port path depth first through hubs), decides.
@@ -9,10 +10,6 @@ namespace vantelo {
 
 class CameraScanner {
   public:
-    static constexpr int kNoCamera = -1;
-    static constexpr int kOstraFamily = 21;
-    static constexpr int kNimbusFamily = 31;
-
     // Walks the platform's device list.
     void scan();
     // Walks `devices` in the order given.
@@ -23,7 +20,7 @@ class CameraScanner {
 
   private:
     bool found_ = false;
-    int type_ = kNoCamera;
+    int type_ = KD_FAMILY_NONE;
 };
 
 }  // namespace vantelo

@@ -13,19 +13,6 @@
 namespace vantelo {
 namespace {
 
-constexpr int kOstraFamily = 21;
-constexpr int kNimbusFamily = 31;
-
-constexpr int kNothingDone = 0;
-constexpr int kDone = 1;
-constexpr int kInitRefused = -1;
-
-// Lifecycle states of the record.
-constexpr int kUninitialised = 4;
-constexpr int kInitialised = 0;
-constexpr int kStarted = 1;
-constexpr int kStopped = 3;
-
 // The Ostra family starts at its slowest read-out.
 constexpr int kFrameSpeedAfterInit = 4;
 
@@ -42,7 +29,7 @@ template <typename T, typename Field>
 int readInto(int (*get)(T*), Field& field) {
     T value{};
     const int result = get(&value);
-    if (result == kDone) field = static_cast<Field>(value);
+    if (result == KD_DONE) field = static_cast<Field>(value);
     return result;
 }
 
@@ -50,7 +37,7 @@ template <typename T, typename Field>
 int readTriple(int (*get)(T*, T*, T*), Field (&fields)[3]) {
     T a{}, b{}, c{};
     const int result = get(&a, &b, &c);
-    if (result == kDone) {
+    if (result == KD_DONE) {
         fields[0] = static_cast<Field>(a);
         fields[1] = static_cast<Field>(b);
         fields[2] = static_cast<Field>(c);
@@ -62,7 +49,7 @@ template <typename T>
 int readGains(int (*get)(T*, T*, T*), CameraRecord& record) {
     T r{}, g{}, b{};
     const int result = get(&r, &g, &b);
-    if (result == kDone) {
+    if (result == KD_DONE) {
         record.gain_r = r;
         record.gain_g = g;
         record.gain_b = b;
@@ -93,30 +80,30 @@ int ostraExposure(const OstraCalls& camera, CameraRecord& record, bool read) {
     } else {
         camera.setExposureTime(static_cast<int>(record.exposure_ms));
     }
-    return kDone;
+    return KD_DONE;
 }
 
 int nimbusExposure(const NimbusCalls& camera, CameraRecord& record, bool read) {
     if (read) {
         float milliseconds = 0.0f;
-        if (camera.getExposureTimeMs(&milliseconds) == kDone)
+        if (camera.getExposureTimeMs(&milliseconds) == KD_DONE)
             storeMilliseconds(milliseconds, record.exposure_ms);
     } else {
         camera.setExposureTimeMs(static_cast<float>(record.exposure_ms));
     }
-    return kDone;
+    return KD_DONE;
 }
 
 }  // namespace
 
 int Dispatcher::readWrite(CameraRecord& record, int command, bool read) {
     switch (record.camera_type) {
-        case kOstraFamily:
+        case KD_FAMILY_OSTRA:
             return ostra(record, command, read);
-        case kNimbusFamily:
+        case KD_FAMILY_NIMBUS:
             return nimbus(record, command, read);
         default:
-            return kNothingDone;
+            return KD_NOTHING_DONE;
     }
 }
 
@@ -128,7 +115,7 @@ int Dispatcher::ostra(CameraRecord& record, int command, bool read) {
             camera.setFrameSpeed(lowByte(record.frame_speed));
             // The exposure is kept in rows, so its time changes with the speed.
             ostra(record, CAMCMD_EXPOSURE, true);
-            return kDone;
+            return KD_DONE;
         case CAMCMD_DATA_WIDTH:
             if (read) return readInto(camera.getDataWide, record.data_width_16);
             return camera.setDataWide(record.data_width_16);
@@ -164,10 +151,10 @@ int Dispatcher::ostra(CameraRecord& record, int command, bool read) {
         case CAMCMD_EXPOSURE:
             return ostraExposure(camera, record, read);
         case CAMCMD_IMAGE_SIZE: {
-            if (!read) return kNothingDone;
+            if (!read) return KD_NOTHING_DONE;
             int width = 0, height = 0;
             const int result = camera.getImageSize(&width, &height);
-            if (result == kDone) {
+            if (result == KD_DONE) {
                 record.image_width = width;
                 record.image_height = height;
             }
@@ -184,36 +171,36 @@ int Dispatcher::ostra(CameraRecord& record, int command, bool read) {
                     static_cast<std::uint8_t>(lowByte(record.frame_speed_index) + 1);
                 camera.setFrameSpeed(frameSpeedScratch_);
             }
-            return kDone;
+            return KD_DONE;
         case CAMCMD_LONG_EXP_POWER:
             if (read) return readInto(camera.getLongExpPower, record.long_exp_power);
             return camera.setLongExpPower(record.long_exp_power);
         case CAMCMD_INIT:
-            if (record.state != kUninitialised) return kNothingDone;
+            if (record.state != KD_STATE_UNINITIALISED) return KD_NOTHING_DONE;
             if (camera.init(lowByte(record.resolution_index), record.init_window_1,
-                            record.init_window_2) != kDone)
-                return kInitRefused;
-            record.state = kInitialised;
+                            record.init_window_2) != KD_DONE)
+                return KD_NO_CAMERA;
+            record.state = KD_STATE_INITIALISED;
             camera.setAeState(0);
             camera.setFrameSpeed(kFrameSpeedAfterInit);
-            return kDone;
+            return KD_DONE;
         case CAMCMD_UNINIT:
-            if (record.state != kStopped) return kNothingDone;
-            record.state = kUninitialised;
+            if (record.state != KD_STATE_STOPPED) return KD_NOTHING_DONE;
+            record.state = KD_STATE_UNINITIALISED;
             camera.unInit();
-            return kDone;
+            return KD_DONE;
         case CAMCMD_START:
-            if (record.state != kInitialised) return kNothingDone;
-            record.state = kStarted;
+            if (record.state != KD_STATE_INITIALISED) return KD_NOTHING_DONE;
+            record.state = KD_STATE_STARTED;
             camera.setMonochrome(0);
-            return kDone;
+            return KD_DONE;
         case CAMCMD_STOP:
-            if (record.state != kStarted) return kNothingDone;
-            record.state = kStopped;
-            return kDone;
+            if (record.state != KD_STATE_STARTED) return KD_NOTHING_DONE;
+            record.state = KD_STATE_STOPPED;
+            return KD_DONE;
         case CAMCMD_APPLY_EXPOSURE:
             ostra(record, CAMCMD_EXPOSURE, false);
-            return kDone;
+            return KD_DONE;
         case CAMCMD_APPLY_EXPOSURE_RESTART:
             ostra(record, CAMCMD_EXPOSURE, false);
             return ostra(record, CAMCMD_RESTART_LONG_EXP_0, false);
@@ -226,12 +213,12 @@ int Dispatcher::ostra(CameraRecord& record, int command, bool read) {
         // The mirror commands answer 0 whatever the camera said; callers rely on nothing more.
         case CAMCMD_MIRROR_1:
             camera.setMirror(0, record.mirror_1);
-            return kNothingDone;
+            return KD_NOTHING_DONE;
         case CAMCMD_MIRROR_2:
             camera.setMirror(1, record.mirror_2);
-            return kNothingDone;
+            return KD_NOTHING_DONE;
         default:
-            return kNothingDone;
+            return KD_NOTHING_DONE;
     }
 }
 
@@ -242,9 +229,9 @@ int Dispatcher::nimbus(CameraRecord& record, int command, bool read) {
             if (read) return readInto(camera.getFrameSpeed, record.frame_speed);
             camera.setFrameSpeed(lowByte(record.frame_speed));
             nimbus(record, CAMCMD_EXPOSURE, true);
-            return kDone;
+            return KD_DONE;
         case CAMCMD_WHITE_BALANCE:
-            if (read) return kNothingDone;
+            if (read) return KD_NOTHING_DONE;
             return camera.whiteBalance();
         case CAMCMD_RGB_GAIN:
             if (read) return readGains(camera.getGain, record);
@@ -276,10 +263,10 @@ int Dispatcher::nimbus(CameraRecord& record, int command, bool read) {
         case CAMCMD_LONG_EXP_POWER:
             return nimbusExposure(camera, record, read);
         case CAMCMD_IMAGE_SIZE: {
-            if (!read) return kNothingDone;
+            if (!read) return KD_NOTHING_DONE;
             int width = 0, height = 0;
             const int result = camera.getImageSize(&width, &height);
-            if (result == kDone) {
+            if (result == KD_DONE) {
                 record.image_width = width;
                 record.image_height = height;
             }
@@ -293,32 +280,32 @@ int Dispatcher::nimbus(CameraRecord& record, int command, bool read) {
             } else {
                 camera.setFrameSpeed(lowByte(record.frame_speed_index));
             }
-            return kDone;
+            return KD_DONE;
         case CAMCMD_INIT:
-            if (record.state != kUninitialised) return kNothingDone;
+            if (record.state != KD_STATE_UNINITIALISED) return KD_NOTHING_DONE;
             if (camera.init(0, lowByte(record.resolution_index), record.init_window_1,
-                            record.init_window_2) != kDone)
-                return kInitRefused;
-            record.state = kInitialised;
+                            record.init_window_2) != KD_DONE)
+                return KD_NO_CAMERA;
+            record.state = KD_STATE_INITIALISED;
             camera.setAeState(0);
-            return kDone;
+            return KD_DONE;
         case CAMCMD_UNINIT:
-            if (record.state != kStopped) return kNothingDone;
-            record.state = kUninitialised;
+            if (record.state != KD_STATE_STOPPED) return KD_NOTHING_DONE;
+            record.state = KD_STATE_UNINITIALISED;
             camera.unInit();
-            return kDone;
+            return KD_DONE;
         case CAMCMD_START:
-            if (record.state != kInitialised) return kNothingDone;
-            record.state = kStarted;
+            if (record.state != KD_STATE_INITIALISED) return KD_NOTHING_DONE;
+            record.state = KD_STATE_STARTED;
             camera.setMonochrome(0);
-            return kDone;
+            return KD_DONE;
         case CAMCMD_STOP:
-            if (record.state != kStarted) return kNothingDone;
-            record.state = kStopped;
-            return kDone;
+            if (record.state != KD_STATE_STARTED) return KD_NOTHING_DONE;
+            record.state = KD_STATE_STOPPED;
+            return KD_DONE;
         case CAMCMD_APPLY_EXPOSURE:
             nimbus(record, CAMCMD_EXPOSURE, false);
-            return kDone;
+            return KD_DONE;
         case CAMCMD_APPLY_EXPOSURE_RESTART:
             nimbus(record, CAMCMD_EXPOSURE, false);
             return nimbus(record, CAMCMD_RESTART_LONG_EXP_0, false);
@@ -326,10 +313,10 @@ int Dispatcher::nimbus(CameraRecord& record, int command, bool read) {
             return camera.displayEnable(read ? 1 : 0);
         case CAMCMD_MIRROR_1:
             camera.setMirror(0, record.mirror_1);
-            return kNothingDone;
+            return KD_NOTHING_DONE;
         case CAMCMD_MIRROR_2:
             camera.setMirror(1, record.mirror_2);
-            return kNothingDone;
+            return KD_NOTHING_DONE;
         case CAMCMD_EXPOSURE_RANGE:
             return readTriple(camera.getExposureTimeRange, record.exposure_range);
         case CAMCMD_ANALOG_GAIN_RANGE:
@@ -344,7 +331,7 @@ int Dispatcher::nimbus(CameraRecord& record, int command, bool read) {
             return readTriple(camera.getGainRange, record.param_range);
         // Data width and the long-exposure restarts are the first family's alone.
         default:
-            return kNothingDone;
+            return KD_NOTHING_DONE;
     }
 }
 

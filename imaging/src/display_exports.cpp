@@ -9,6 +9,7 @@
 
 #include "cdib.h"
 #include "display_picture.h"
+#include "export_guard.h"
 #include "histogram_levels.h"
 #include "vantelo.h"
 
@@ -18,20 +19,20 @@ namespace {
 // A rectangle that is empty or not inside the frame copies nothing and gives 0.
 int cropFrame(const CameraRecord* record, const unsigned char* source, unsigned char* target,
               int pixelBytes) {
-    if (record == nullptr || source == nullptr || target == nullptr) return 0;
+    if (record == nullptr || source == nullptr || target == nullptr) return KD_NOTHING_DONE;
     const std::int64_t frameWidth = record->image_width, frameHeight = record->image_height;
     const std::int64_t left = record->crop_left, top = record->crop_top;
     const std::int64_t right = record->crop_right, bottom = record->crop_bottom;
     if (left < 0 || top < 0 || right <= left || bottom <= top || right > frameWidth ||
         bottom > frameHeight)
-        return 0;
+        return KD_NOTHING_DONE;
     const std::size_t rowBytes = static_cast<std::size_t>(right - left) * pixelBytes;
     for (std::int64_t y = top; y < bottom; ++y) {
         std::memcpy(target, source + static_cast<std::size_t>(left + y * frameWidth) * pixelBytes,
                     rowBytes);
         target += rowBytes;
     }
-    return 1;
+    return KD_DONE;
 }
 
 bool endsWith(const std::string& text, const char* tail) {
@@ -72,13 +73,15 @@ extern "C" VANTELO_API int Mes_Crop16(CameraRecord* record, const unsigned char*
 }
 
 extern "C" VANTELO_API int Mes_CopyToShowBuffer(CameraRecord* record, unsigned char* pixels) {
-    if (record == nullptr || pixels == nullptr) return 0;
+    if (record == nullptr || pixels == nullptr) return KD_NOTHING_DONE;
     CDib* picture = vantelo::displayPicture();
-    if (picture == nullptr) return 0;
+    if (picture == nullptr) return KD_NOTHING_DONE;
     const std::int64_t width = std::int64_t{record->crop_right} - record->crop_left;
     const std::int64_t height = std::int64_t{record->crop_bottom} - record->crop_top;
-    if (width <= 0 || height <= 0 || width > CDib::kMaxSide || height > CDib::kMaxSide) return 0;
-    try {
+    if (width <= 0 || height <= 0 || width > CDib::kMaxSide || height > CDib::kMaxSide)
+        return KD_NOTHING_DONE;
+    // Whatever goes wrong on the way counts as no room for the picture.
+    return vantelo::guardedExport("Mes_CopyToShowBuffer", int{KD_OUT_OF_MEMORY}, [&]() -> int {
         const std::size_t rowBytes = static_cast<std::size_t>(width) * 3;
         vantelo::updateHistogram(pixels, static_cast<std::size_t>(width * height));
         std::uint8_t table[256];
@@ -90,7 +93,7 @@ extern "C" VANTELO_API int Mes_CopyToShowBuffer(CameraRecord* record, unsigned c
             // picture stays.
             vantelo::lookupBytes(table, pixels, nullptr,
                                  rowBytes * static_cast<std::size_t>(height));
-            return 0;
+            return KD_NOTHING_DONE;
         }
         // Levels and the bottom-up copy in one pass over the frame.
         const std::size_t stride = CDib::Stride(static_cast<int>(width), 24);
@@ -98,27 +101,23 @@ extern "C" VANTELO_API int Mes_CopyToShowBuffer(CameraRecord* record, unsigned c
             vantelo::lookupBytes(table, pixels + static_cast<std::size_t>(i) * rowBytes,
                                  rows + static_cast<std::size_t>(height - 1 - i) * stride,
                                  rowBytes);
-        return 1;
-    } catch (...) {
-        return -2;
-    }
+        return KD_DONE;
+    });
 }
 
 extern "C" VANTELO_API int Mes_ShowBuffer(CameraRecord* /*record*/, QPainter* dc, RECT* rect) {
     const CDib* picture = vantelo::displayPicture();
-    if (picture == nullptr || dc == nullptr || rect == nullptr) return 0;
-    try {
+    if (picture == nullptr || dc == nullptr || rect == nullptr) return KD_NOTHING_DONE;
+    return vantelo::guardedExport("Mes_ShowBuffer", int{KD_NOTHING_DONE}, [&]() -> int {
         picture->DrawStretched(dc, rect);
-        return 1;
-    } catch (...) {
-        return 0;
-    }
+        return KD_DONE;
+    });
 }
 
 extern "C" VANTELO_API QImage* Mes_ShowFile(const char* path, int max_width, int max_height,
                                             QPainter* dc) {
     if (path == nullptr) return nullptr;
-    try {
+    return vantelo::guardedExport("Mes_ShowFile", static_cast<QImage*>(nullptr), [&]() -> QImage* {
         const std::string file(path);
         if (endsWith(file, "raw")) return nullptr;
         CDib picture;
@@ -130,16 +129,14 @@ extern "C" VANTELO_API QImage* Mes_ShowFile(const char* path, int max_width, int
         picture.Resample(static_cast<int>(static_cast<float>(width) * scale),
                          static_cast<int>(static_cast<float>(height) * scale));
         return picture.MakeBitmap(dc);
-    } catch (...) {
-        return nullptr;
-    }
+    });
 }
 
 extern "C" VANTELO_API int Mes_DisplayFile(const char* path, QPainter* dc, RECT* rect) {
-    if (path == nullptr || dc == nullptr || rect == nullptr) return 0;
-    try {
+    if (path == nullptr || dc == nullptr || rect == nullptr) return KD_NOTHING_DONE;
+    return vantelo::guardedExport("Mes_DisplayFile", int{KD_NOTHING_DONE}, [&]() -> int {
         const cv::Mat image = cv::imread(path, cv::IMREAD_COLOR);
-        if (image.empty()) return 1;
+        if (image.empty()) return KD_DONE;
         const QImage view(image.data, image.cols, image.rows, static_cast<qsizetype>(image.step),
                           QImage::Format_BGR888);
         dc->save();
@@ -148,8 +145,6 @@ extern "C" VANTELO_API int Mes_DisplayFile(const char* path, QPainter* dc, RECT*
             QRectF(rect->left, rect->top, rect->right - rect->left, rect->bottom - rect->top),
             view);
         dc->restore();
-        return 1;
-    } catch (...) {
-        return 0;
-    }
+        return KD_DONE;
+    });
 }

@@ -76,14 +76,14 @@ int snapToFrameList(CameraRecord& record, std::uint8_t* rawFrame, int integrate)
     if (list.count >= kFrameListCapacity) {
         std::fprintf(stderr, "Frame list full (%d frames): clear it before capturing more.\n",
                      kFrameListCapacity);
-        return 0;
+        return KD_NOTHING_DONE;
     }
     if (!cropFitsPicture(record)) {
         std::fprintf(
             stderr,
             "Frame not buffered: the crop rectangle does not lie inside the %d x %d picture.\n",
             record.image_width, record.image_height);
-        return 0;
+        return KD_NOTHING_DONE;
     }
     const std::size_t frameBytes = rawFrameBytes(record);
     const std::size_t offset = rawDataOffset(record.camera_type);
@@ -91,7 +91,7 @@ int snapToFrameList(CameraRecord& record, std::uint8_t* rawFrame, int integrate)
     try {
         frame.raw = ByteBuffer::allocate(frameBytes);
     } catch (const std::bad_alloc&) {
-        return -2;
+        return KD_OUT_OF_MEMORY;
     }
     std::memcpy(frame.raw.data(), rawFrame, frameBytes);
 
@@ -115,25 +115,26 @@ int snapToFrameList(CameraRecord& record, std::uint8_t* rawFrame, int integrate)
         if (!decodeFrame(record, rawFrame, true, decoded)) {
             std::fprintf(stderr, "Frame %d buffered without a thumbnail: the decoder refused it.\n",
                          list.count);
-            return 0;
+            return KD_NOTHING_DONE;
         }
         ByteBuffer crop = cropLevelled8(record, decoded, Rows::TopFirst);
         decoded = ByteBuffer{};
         auto thumbnail = std::make_unique<CDib>();
         if (thumbnail->SetFromPixels(crop.data(), record.crop_right - record.crop_left,
                                      record.crop_bottom - record.crop_top) != 1) {
-            return -2;
+            return KD_OUT_OF_MEMORY;
         }
         crop = ByteBuffer{};
         int width = 0;
         int height = 0;
         thumbnailSize(thumbnail->Width(), thumbnail->Height(), width, height);
         // A zero side (a picture a few pixels across) keeps the picture as it is.
-        if (width > 0 && height > 0 && thumbnail->Resample(width, height) != 1) return -2;
+        if (width > 0 && height > 0 && thumbnail->Resample(width, height) != 1)
+            return KD_OUT_OF_MEMORY;
         stored.thumbnail = std::move(thumbnail);
-        return 1;
+        return KD_DONE;
     } catch (const std::bad_alloc&) {
-        return -2;
+        return KD_OUT_OF_MEMORY;
     }
 }
 

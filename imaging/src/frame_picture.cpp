@@ -6,16 +6,14 @@
 #include <cstring>
 #include <new>
 
+#include "camera_family.h"
 #include "histogram_levels.h"
-#include "nimbus.h"
-#include "ostra.h"
+#include "kd_raw_frame.h"
 
 namespace vantelo {
 
 namespace {
 
-constexpr int kFirstFamily = 21;
-constexpr int kSecondFamily = 31;
 // Larger than either family's sensor; keeps every size product far from overflow.
 constexpr int kMaxSide = 16384;
 
@@ -30,9 +28,9 @@ std::size_t firstFamilyArea(const CameraRecord& record, bool& wide) {
     int height = 0;
     int cameraWide = 0;
     wide = false;
-    if (OstraIICameraGetImageSize(&width, &height) != 1 || width <= 0 || height <= 0)
+    if (familyImageSize(record, &width, &height) != KD_DONE || width <= 0 || height <= 0)
         return pictureArea(record);
-    if (OstraIICameraGetDataWide(&cameraWide) == 1) wide = cameraWide != 0;
+    if (familyDataWide(record, &cameraWide) == KD_DONE) wide = cameraWide != 0;
     return std::max(pictureArea(record),
                     static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
 }
@@ -71,7 +69,7 @@ ByteBuffer ByteBuffer::allocate(std::size_t size) {
 }
 
 std::size_t rawDataOffset(int cameraType) {
-    return cameraType == kSecondFamily ? NIMBUS_HEADER_BYTES : 0;
+    return KdRawHeaderBytes(cameraType);
 }
 
 bool cropFitsPicture(const CameraRecord& record) {
@@ -85,21 +83,24 @@ bool cropFitsPicture(const CameraRecord& record) {
 
 std::size_t rawFrameBytes(const CameraRecord& record) {
     const std::size_t fallback = pictureArea(record) * 2;
-    if (record.camera_type == kSecondFamily) return NIMBUS_HEADER_BYTES + fallback;
-    if (record.camera_type != kFirstFamily) return fallback;
-    unsigned char mode = 0;
+    if (record.camera_type == KD_FAMILY_NIMBUS)
+        return KdRawHeaderBytes(record.camera_type) + fallback;
+    if (record.camera_type != KD_FAMILY_OSTRA) return fallback;
+    int mode = 0;
     int cameraWide = 0;
-    if (OstraIICameraGetResolution(&mode) != 1) return fallback;
-    OstraIICameraGetDataWide(&cameraWide);
+    if (familyMode(record, &mode) != KD_DONE) return fallback;
+    familyDataWide(record, &cameraWide);
     // The decode reads by the camera's data width, the frame list by the record's:
     // room for whichever is wider.
-    const int bytes = OstraIICameraGrabBytes(mode, record.data_width_16 != 0 || cameraWide != 0);
-    return bytes > 0 ? static_cast<std::size_t>(bytes) : fallback;
+    const std::size_t bytes =
+        KdRawGrabBytes(record.camera_type, mode, record.data_width_16 != 0 || cameraWide != 0,
+                       record.image_width, record.image_height);
+    return bytes > 0 ? bytes : fallback;
 }
 
 std::size_t rawSampleBytes(const CameraRecord& record, std::size_t frameBytes) {
     const std::size_t offset = rawDataOffset(record.camera_type);
-    if (record.camera_type == kFirstFamily) return frameBytes - offset;
+    if (record.camera_type == KD_FAMILY_OSTRA) return frameBytes - offset;
     const std::size_t samples = pictureArea(record) * (record.data_width_16 ? 2 : 1);
     return std::min(samples, frameBytes - offset);
 }
@@ -109,25 +110,26 @@ bool decodeFrame(const CameraRecord& record, std::uint8_t* raw, bool to8, ByteBu
     const std::size_t pixelBytes = to8 ? 3 : 6;
     std::size_t written = 0;  // bytes the decoder fills; the rest is cleared
     bool ok = true;
-    if (record.camera_type == kFirstFamily) {
+    if (record.camera_type == KD_FAMILY_OSTRA) {
         bool cameraWide = false;
         const std::size_t area = firstFamilyArea(record, cameraWide);
         decoded = ByteBuffer::allocate(area * pixelBytes);
-        ok = OstraIICameraDecode(raw, decoded.data(), record.image_width, record.image_height,
-                                 to8 ? 1 : 0) == 1;
+        ok = decodeFamilyFrame(record, raw, decoded.data(), record.image_width, record.image_height,
+                               to8 ? 1 : 0) == KD_DONE;
         if (ok) {
             int width = 0;
             int height = 0;
-            OstraIICameraGetImageSize(&width, &height);
+            familyImageSize(record, &width, &height);
             written = static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3 *
                       (cameraWide && !to8 ? 2 : 1);
         }
-    } else if (record.camera_type == kSecondFamily) {
+    } else if (record.camera_type == KD_FAMILY_NIMBUS) {
         decoded = ByteBuffer::allocate(offset + pictureArea(record) * pixelBytes);
         // The decoder sizes its output from the frame's own header: only a header that
         // matches the record may reach it.
         ok = nimbusHeaderMatches(record, raw) &&
-             CameraDecode(raw, decoded.data(), record.image_width, record.image_height, 0) == 1;
+             decodeFamilyFrame(record, raw, decoded.data(), record.image_width, record.image_height,
+                               0) == KD_DONE;
         if (ok) written = NIMBUS_DECODED_BYTES(pictureArea(record), 1);
     } else {
         decoded = ByteBuffer::allocate(offset + pictureArea(record) * pixelBytes);

@@ -3,6 +3,7 @@
 #include <QPainter>
 #include <QPen>
 
+#include "export_guard.h"
 #include "histogram_levels.h"
 #include "vantelo.h"
 
@@ -27,31 +28,31 @@ void drawVertical(QPainter* dc, int x, int from, int to) {
 
 extern "C" VANTELO_API int Mes_InitHistogram(void) {
     vantelo::clearHistogram();
-    return 1;
+    return KD_DONE;
 }
 
 extern "C" VANTELO_API int Mes_SetLevelsValues(int black, int white) {
     vantelo::setLevels(black, white);
-    return 1;
+    return KD_DONE;
 }
 
 extern "C" VANTELO_API int Mes_GetLevelsValues(short* black, short* white) {
-    if (black == nullptr || white == nullptr) return 0;
+    if (black == nullptr || white == nullptr) return KD_NOTHING_DONE;
     std::uint16_t b = 0, w = 0;
     vantelo::getLevels(b, w);
     *black = static_cast<short>(b);
     *white = static_cast<short>(w);
-    return 1;
+    return KD_DONE;
 }
 
 extern "C" VANTELO_API int Mes_AutoLevels(int on) {
     vantelo::setAutoLevels(on != 0);
-    return 1;
+    return KD_DONE;
 }
 
 extern "C" VANTELO_API int Mes_DrawHistogramData(QPainter* dc, RECT* rect) {
-    if (dc == nullptr || rect == nullptr) return 0;
-    try {
+    if (dc == nullptr || rect == nullptr) return KD_NOTHING_DONE;
+    return vantelo::guardedExport("Mes_DrawHistogramData", int{KD_NOTHING_DONE}, [&]() -> int {
         std::int32_t bins[vantelo::kHistogramBins];
         std::int64_t sum = 0;
         for (int i = 0; i < vantelo::kHistogramBins; ++i) {
@@ -76,15 +77,13 @@ extern "C" VANTELO_API int Mes_DrawHistogramData(QPainter* dc, RECT* rect) {
             drawVertical(dc, x, bottom, bottom - height);
         }
         dc->restore();
-        return 1;
-    } catch (...) {
-        return 0;
-    }
+        return KD_DONE;
+    });
 }
 
 extern "C" VANTELO_API int Mes_DrawHistogramFram(QPainter* dc, RECT* rect) {
-    if (dc == nullptr || rect == nullptr) return 0;
-    try {
+    if (dc == nullptr || rect == nullptr) return KD_NOTHING_DONE;
+    return vantelo::guardedExport("Mes_DrawHistogramFram", int{KD_NOTHING_DONE}, [&]() -> int {
         std::uint16_t black = 0, white = 0;
         vantelo::getLevels(black, white);
         const float s = static_cast<float>(rect->right - rect->left - 1) / 256.0f;
@@ -97,8 +96,6 @@ extern "C" VANTELO_API int Mes_DrawHistogramFram(QPainter* dc, RECT* rect) {
         dc->setPen(linePen(QColor(0, 255, 255)));
         drawVertical(dc, whiteX, rect->top + 1, rect->bottom - 1);
         dc->restore();
-        return 1;
-    } catch (...) {
-        return 0;
-    }
+        return KD_DONE;
+    });
 }

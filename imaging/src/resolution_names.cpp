@@ -1,5 +1,7 @@
 #include "resolution_names.h"
 
+#include "vantelo.h"
+
 namespace vantelo {
 namespace {
 
@@ -53,7 +55,7 @@ std::span<const char* const> resolutionNames(int model) {
             return kModel14;
         case 15:
             return kModel15;
-        case 21:
+        case KD_FAMILY_OSTRA:
             return kModel21;
         default:
             return {};

@@ -80,6 +80,7 @@ const vantelo::OstraCalls kOstra = {
             put(height, 1008);
             return logged("OstraIICameraGetImageSize");
         },
+    .getResolution = [](unsigned char* mode) { return got("OstraIICameraGetResolution", mode, 2); },
     .setAeState = [](int on) { return logged("OstraIICameraSetAeState", on); },
     .getAeState = [](int* on) { return got("OstraIICameraGetAeState", on, 1); },
     .setExposureTime = [](int ms) { return logged("OstraIICameraSetExposureTime", ms); },
