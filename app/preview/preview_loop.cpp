@@ -7,10 +7,12 @@
 #include <new>
 #include <system_error>
 
-#include "nimbus.h"
-#include "ostra.h"
+#include "kd_raw_frame.h"
 
 namespace {
+
+// The first family's resolution modes are 0 to 4.
+constexpr int kLastOstraMode = 4;
 
 // A zero-filled block, or null when it cannot be had.
 std::unique_ptr<unsigned char[]> allocateZeroed(std::size_t bytes) {
@@ -53,30 +55,22 @@ std::size_t PreviewLoop::rawFrameBytes(int cameraType, int mode, int width, int 
     if (width <= 0 || height <= 0) return 0;
     const std::size_t pixels = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
     if (pixels > std::numeric_limits<std::size_t>::max() / 6) return 0;
-    std::size_t bytes = pixels * 6;
-    if (cameraType == KD_FAMILY_NIMBUS) {
-        bytes = std::max(bytes, static_cast<std::size_t>(NIMBUS_HEADER_BYTES) + pixels);
-    } else if (cameraType == KD_FAMILY_OSTRA) {
-        // The grab writes the whole raw read-out, which is not the picture size; the
-        // data width may change while the preview runs, so room for 16 bits is kept.
-        int grab = OstraIICameraGrabBytes(mode, 1);
-        if (grab == 0)
-            for (int m = 0; m <= 4; ++m) grab = std::max(grab, OstraIICameraGrabBytes(m, 1));
-        bytes = std::max(bytes, static_cast<std::size_t>(grab));
+    // The first family's grab writes the whole raw read-out, which is not the picture
+    // size; the data width may change while the preview runs, so room for 16 bits is
+    // kept, and an unknown mode gets room for the largest.
+    std::size_t grab = KdRawGrabBytes(cameraType, mode, 1, width, height);
+    if (grab == 0 && cameraType == KD_FAMILY_OSTRA) {
+        for (int m = 0; m <= kLastOstraMode; ++m)
+            grab = std::max(grab, KdRawGrabBytes(cameraType, m, 1, width, height));
     }
-    return bytes;
+    return std::max(pixels * 6, grab);
 }
 
 std::size_t PreviewLoop::rawFrameCopyBytes(int cameraType, int mode, int width, int height) {
     const std::size_t raw = rawFrameBytes(cameraType, mode, width, height);
     if (raw == 0) return 0;
-    std::size_t bytes = static_cast<std::size_t>(width) * height * 2;
-    if (cameraType == KD_FAMILY_NIMBUS)
-        bytes = std::max(bytes, static_cast<std::size_t>(NIMBUS_HEADER_BYTES) + bytes / 2);
-    if (cameraType == KD_FAMILY_OSTRA) {
-        const int grab = OstraIICameraGrabBytes(mode, 1);
-        bytes = std::max(bytes, static_cast<std::size_t>(grab > 0 ? grab : 0));
-    }
+    const std::size_t bytes = std::max(static_cast<std::size_t>(width) * height * 2,
+                                       KdRawGrabBytes(cameraType, mode, 1, width, height));
     return std::min(bytes, raw);
 }
 
@@ -113,7 +107,7 @@ int PreviewLoop::start() {
 
     const std::size_t picture = static_cast<std::size_t>(width) * height * 6;
     // The second family's decode puts the raw frame's header before the pixels.
-    pictureOffset_ = record_.camera_type == KD_FAMILY_NIMBUS ? NIMBUS_HEADER_BYTES : 0;
+    pictureOffset_ = KdRawHeaderBytes(record_.camera_type);
     for (auto& frame : frames_) frame = allocateZeroed(raw);
     decoded_ = allocateZeroed(picture + pictureOffset_);
     cropBuffer_ = allocateZeroed(picture);
