@@ -36,8 +36,7 @@ void CKdGelView::paintEvent(QPaintEvent*) {
         return;
     }
     if (hidden_) return;
-    const bool previewing = preview_ != nullptr && preview_->runState() != PreviewLoop::Stopped;
-    if (previewing) {
+    if (showsPreview()) {
         std::lock_guard<std::mutex> guard(context_->displayLock);
         RECT target{0, 0, width(), height()};
         Mes_ShowBuffer(&context_->record, &painter, &target);
@@ -50,6 +49,10 @@ void CKdGelView::paintEvent(QPaintEvent*) {
         paintTracker(painter);
     else
         tracker_ = QRect();
+}
+
+bool CKdGelView::showsPreview() const {
+    return preview_ != nullptr && preview_->runState() != PreviewLoop::Stopped;
 }
 
 void CKdGelView::paintClosed(QPainter& painter) {
@@ -111,7 +114,10 @@ int CKdGelView::hitTest(const QPoint& p) const {
 }
 
 void CKdGelView::mousePressEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton && context_->record.state == KD_STATE_STARTED) {
+    // Only the camera's picture takes a selection: it is shared frame state, and a
+    // rectangle drawn over a file's picture would crop the camera somewhere else.
+    if (event->button() == Qt::LeftButton && context_->record.state == KD_STATE_STARTED &&
+        showsPreview()) {
         tracking_ = true;
         pressPoint_ = event->position().toPoint();
         trackEdges_ = hitTest(pressPoint_);

@@ -11,7 +11,7 @@ class PreviewLoop;
 // under the frame context's display lock) and the crop selection on top; otherwise a
 // white area with the engraved name mark. A view without a running preview (a file's
 // window, or the camera's after "Stop Camera") never touches the shared show buffer.
-// The user drags the selection with the left button while the camera runs.
+// The user drags the selection with the left button while the view's preview runs.
 class CKdGelView : public QWidget {
     Q_OBJECT
   public:
@@ -37,6 +37,8 @@ class CKdGelView : public QWidget {
     enum Hit { Outside = -1, Inside = 0, Left = 1, Top = 2, Right = 4, Bottom = 8 };
     int hitTest(const QPoint& p) const;
     QRect handleRect(int edges) const;
+    // True while the view's own preview runs (it is the camera's window).
+    bool showsPreview() const;
     void paintClosed(QPainter& painter);
     void paintNameMark(QPainter& painter);
     void paintTracker(QPainter& painter);
