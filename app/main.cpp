@@ -40,10 +40,7 @@ int main(int argc, char** argv) {
     // CORVALIS_AUTOSTART=1 presses "Start Camera" once the window is up (unattended
     // runs and screenshots).
     if (qEnvironmentVariableIntValue("CORVALIS_AUTOSTART") == 1) {
-        QTimer::singleShot(500, &frame, [&frame] {
-            if (auto* start = frame.cameraPanel()->findChild<QPushButton*>(QStringLiteral("1000")))
-                start->click();
-        });
+        QTimer::singleShot(500, &frame, [&frame] { frame.cameraPanel()->startButton()->click(); });
     }
     return app.exec();
 }

@@ -9,7 +9,7 @@
 #include <memory>
 #include <vector>
 
-#include "shell/preview_loop.h"
+#include "preview/preview_loop.h"
 #include "vantelo.h"
 
 namespace {

@@ -9,55 +9,39 @@
 #include <QPushButton>
 #include <QTimerEvent>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "save/save_panel.h"
-#include "shell/child_frame.h"
-#include "shell/main_frame.h"
-#include "shell/message_box.h"
-#include "shell/messages.h"
+#include "session/camera_session.h"
+#include "ui/control_ids.h"
+#include "ui/messages.h"
 
-namespace {
+// Exposures beyond this many milliseconds step the progress bars in hundredths.
+constexpr unsigned kLongExposureMs = 600000u;
 
-constexpr int kSecondFamily = 31;
-
-QPushButton* saveStartButton(CMainFrame* frame) {
-    CSavePanel* panel = frame ? frame->savePanel() : nullptr;
-    return panel ? panel->findChild<QPushButton*>(QStringLiteral("1000")) : nullptr;
-}
-
-}  // namespace
-
-CCameraPanel::CCameraPanel(CMainFrame* frame, QWidget* parent) : QWidget(parent), frame_(frame) {
-    setObjectName(QStringLiteral("130"));
+CCameraPanel::CCameraPanel(CameraSession& session, QObject* mainFrame, QWidget* parent)
+    : QWidget(parent), session_(session), mainFrame_(mainFrame) {
+    setObjectName(ctrl::name(ctrl::camera::Dialog));
+    setAccessibleName(QStringLiteral("Property"));
 
     startButton_ = new QPushButton(QStringLiteral("Start Camera"), this);
-    startButton_->setObjectName(QStringLiteral("1000"));
+    startButton_->setObjectName(ctrl::name(ctrl::camera::StartCamera));
+    startButton_->setAccessibleName(QStringLiteral("Start Camera"));
     connect(startButton_, &QPushButton::clicked, this, &CCameraPanel::startCamera);
 
     resolution_ = new QComboBox(this);
-    resolution_->setObjectName(QStringLiteral("1051"));
+    resolution_->setObjectName(ctrl::name(ctrl::camera::Resolution));
+    resolution_->setAccessibleName(QStringLiteral("Resolution"));
     sixteenBit_ = new QCheckBox(QStringLiteral("16-bit"), this);
-    sixteenBit_->setObjectName(QStringLiteral("1104"));
+    sixteenBit_->setObjectName(ctrl::name(ctrl::camera::SixteenBit));
+    sixteenBit_->setAccessibleName(QStringLiteral("16-bit"));
 
     progress_ = new QProgressBar(this);
-    progress_->setObjectName(QStringLiteral("1007"));
+    progress_->setObjectName(ctrl::name(ctrl::camera::ExposureProgress));
+    progress_->setAccessibleName(QStringLiteral("Exposure progress"));
     progress_->setTextVisible(false);
     progress_->setRange(0, 100);
     progress_->setValue(0);
-
-    // Which family is attached decides the resolution names and the 16-bit box.
-    detection_.camera_type = kSecondFamily;
-    KdCamera_RefreshCamera(&detection_);
-    sixteenBit_->setVisible(detection_.camera_type != kSecondFamily);
-    if (detection_.camera_type == kSecondFamily) {
-        resolution_->addItems({QStringLiteral("2584*1936"), QStringLiteral("1272*952Skip2"),
-                               QStringLiteral("632*472Skip4"), QStringLiteral("1272*952Bin2"),
-                               QStringLiteral("632*472Bin4")});
-    } else {
-        resolution_->addItems({QStringLiteral("3032*2018"), QStringLiteral("(2*2Bin)"),
-                               QStringLiteral("(3*3Bin)"), QStringLiteral("(4*4Bin)")});
-    }
-    resolution_->setCurrentIndex(0);
     connect(resolution_, &QComboBox::activated, this, &CCameraPanel::resolutionChanged);
 
     auto* camera = new QGroupBox(QStringLiteral("Camera"), this);
@@ -74,13 +58,30 @@ CCameraPanel::CCameraPanel(CMainFrame* frame, QWidget* parent) : QWidget(parent)
     layout->addStretch(1);
 }
 
+void CCameraPanel::startUp() {
+    // Which family is attached decides the resolution names and the 16-bit box.
+    detectedFamily_ = session_.detectFamily();
+    const bool nimbus = detectedFamily_ == KD_FAMILY_NIMBUS;
+    sixteenBit_->setVisible(!nimbus);
+    resolution_->clear();
+    if (nimbus) {
+        resolution_->addItems({QStringLiteral("2584*1936"), QStringLiteral("1272*952Skip2"),
+                               QStringLiteral("632*472Skip4"), QStringLiteral("1272*952Bin2"),
+                               QStringLiteral("632*472Bin4")});
+    } else {
+        resolution_->addItems({QStringLiteral("3032*2018"), QStringLiteral("(2*2Bin)"),
+                               QStringLiteral("(3*3Bin)"), QStringLiteral("(4*4Bin)")});
+    }
+    resolution_->setCurrentIndex(0);
+}
+
 int CCameraPanel::progressRange(unsigned exposureMs) {
-    if (exposureMs > 600000u) return 99;
+    if (exposureMs > kLongExposureMs) return 99;
     return static_cast<int>((exposureMs + 750u) / 15u);
 }
 
 int CCameraPanel::progressPeriod(unsigned exposureMs) {
-    if (exposureMs > 600000u) return static_cast<int>(exposureMs / 100u);
+    if (exposureMs > kLongExposureMs) return static_cast<int>(exposureMs / 100u);
     return 10;
 }
 
@@ -104,7 +105,7 @@ bool CCameraPanel::event(QEvent* event) {
             restartProgress();
             break;
         case msg::Command:
-            if (m->wParam == 1000) startCamera();
+            if (m->wParam == static_cast<quintptr>(ctrl::camera::StartCamera)) startCamera();
             break;
         default:
             break;
@@ -114,103 +115,51 @@ bool CCameraPanel::event(QEvent* event) {
 }
 
 void CCameraPanel::startCamera() {
-    if (frame_ == nullptr) return;
-    CameraRecord& r = frame_->record();
-    if (r.state == 4) {
-        KdCamera_RefreshCamera(&r);
-        sendMessage(frame_, msg::OpenCamera);
-        if (r.state == 1) {
-            settingsApplied_ = 1;
-            sendMessage(frame_, msg::PanelsReload);
-            const bool sixteen = sixteenBit_->isChecked();
-            if (r.camera_type == kSecondFamily) {
-                r.frame_speed = 1;
-                r.data_width_16 = 0;
-            } else {
-                r.frame_speed = sixteen ? 4 : 3;
-                r.data_width_16 = sixteen ? 1 : 0;
-            }
-            sendPictureSettings();
-            const long started = sendMessage(frame_->activeChild(), msg::OpenCamera);
-            if (started < 0) {
-                // The preview could not get its buffers: no half-open camera is left.
-                sendMessage(frame_, msg::CloseCamera);
-                settingsApplied_ = 0;
-                showMessageBox(frame_, QStringLiteral("Init Camera failed!"),
-                               QStringLiteral("Error"), QMessageBox::Critical);
-            } else {
-                progressRange_ = progressRange(r.exposure_ms);
-                progress_->setRange(0, progressRange_ + 1);
-                progress_->setValue(1);
-            }
-        }
-    } else {
-        sendMessage(frame_, msg::CloseCamera);
-        stopProgressTimer();
-        if (r.state == 4) settingsApplied_ = 0;
+    switch (session_.toggle(sixteenBit_->isChecked())) {
+        case CameraSession::Toggle::Opened:
+            progressRange_ = progressRange(session_.record().exposure_ms);
+            progress_->setRange(0, progressRange_ + 1);
+            progress_->setValue(1);
+            break;
+        case CameraSession::Toggle::Closed:
+            stopProgressTimer();
+            break;
+        case CameraSession::Toggle::OpenFailed:
+            break;
     }
     setStartCaption();
-    sendMessage(frame_, msg::PanelsEnable);
-    if (CSavePanel* save = frame_->savePanel()) {
-        if (auto* field = save->findChild<QLineEdit*>(QStringLiteral("1056"))) field->setFocus();
-    }
-}
-
-void CCameraPanel::sendPictureSettings() {
-    CameraRecord& r = frame_->record();
-    // The frame-speed command re-reads the exposure into the record; keep the user's.
-    const unsigned exposure = r.exposure_ms;
-    KdCamera_ReadWrite(&r, CAMCMD_FRAME_SPEED, 0);
-    r.exposure_ms = exposure;
-    for (int command : {CAMCMD_EXPOSURE, CAMCMD_DATA_WIDTH, CAMCMD_ANALOG_GAIN, CAMCMD_CONTRAST,
-                        CAMCMD_GAMMA, CAMCMD_APPLY_EXPOSURE_RESTART, CAMCMD_RGB_GAIN,
-                        CAMCMD_SATURATION, CAMCMD_MIRROR_2, CAMCMD_MIRROR_1, CAMCMD_MONOCHROME}) {
-        KdCamera_ReadWrite(&r, command, 0);
-    }
+    sendMessage(mainFrame_, msg::PanelsEnable);
+    if (savePanel_ != nullptr) savePanel_->fileNameField()->setFocus();
 }
 
 void CCameraPanel::setStartCaption() {
-    const bool closed = frame_->record().state == 4;
+    const bool closed = session_.closed();
     const QString caption = closed ? QStringLiteral("Start Camera") : QStringLiteral("Stop Camera");
     startButton_->setText(caption);
-    if (QPushButton* hidden = saveStartButton(frame_)) hidden->setText(caption);
+    if (savePanel_ != nullptr) savePanel_->startButton()->setText(caption);
     sixteenBit_->setEnabled(closed);
 }
 
 void CCameraPanel::applyEnableRules() {
-    if (frame_ == nullptr) return;
-    const int state = frame_->record().state;
-    resolution_->setEnabled(state == 4);
-    startButton_->setEnabled(frame_->uiFlag(1) != 0);
-    progress_->setEnabled(frame_->uiFlag(2) != 0);
+    resolution_->setEnabled(session_.closed());
+    startButton_->setEnabled(session_.uiFlag(UiFlag::StartCamera) != 0);
+    progress_->setEnabled(session_.uiFlag(UiFlag::ExposureEntry) != 0);
 }
 
 void CCameraPanel::refreshFromRecord() {
-    if (frame_ == nullptr) return;
-    KdCamera_RefreshCamera(&detection_);
-    const CameraRecord& r = frame_->record();
-    int entry = r.resolution_index;
-    if (detection_.camera_type != kSecondFamily)
-        entry = r.resolution_index == 0 ? 0 : r.resolution_index - 1;
+    detectedFamily_ = session_.detectFamily();
+    const int entry =
+        CameraSession::resolutionEntry(detectedFamily_, session_.record().resolution_index);
     if (entry >= 0 && entry < resolution_->count()) resolution_->setCurrentIndex(entry);
 }
 
 void CCameraPanel::resolutionChanged(int entry) {
-    if (frame_ == nullptr || entry < 0) return;
-    CameraRecord& r = frame_->record();
-    r.resolution_index =
-        detection_.camera_type == kSecondFamily ? entry : (entry == 0 ? 0 : entry + 1);
-    r.crop_left = 0;
-    r.crop_top = 0;
-    r.crop_right = r.image_width;
-    r.crop_bottom = r.image_height;
+    if (entry < 0) return;
+    session_.selectResolution(CameraSession::resolutionOfEntry(detectedFamily_, entry));
 }
 
 void CCameraPanel::armProgressBars(int range) {
-    QProgressBar* bars[] = {progress_, nullptr};
-    if (CSavePanel* save = frame_ ? frame_->savePanel() : nullptr) {
-        bars[1] = save->findChild<QProgressBar*>(QStringLiteral("1007"));
-    }
+    QProgressBar* bars[] = {progress_, savePanel_ ? savePanel_->progressBar() : nullptr};
     for (QProgressBar* bar : bars) {
         if (bar == nullptr) continue;
         bar->setRange(0, range + 1);
@@ -219,15 +168,14 @@ void CCameraPanel::armProgressBars(int range) {
 }
 
 void CCameraPanel::restartProgress() {
-    if (frame_ == nullptr || frame_->record().state != 1) return;
+    if (!session_.running()) return;
     stopProgressTimer();
     // While the exposure entry is open the bars stay as the user left them.
-    if (frame_->uiFlag(2) == 1) {
-        auto* capture = findChild<QWidget*>(QStringLiteral("1004"));
-        if (capture != nullptr && capture->isEnabled()) return;
-    }
+    if (session_.uiFlag(UiFlag::ExposureEntry) == 1 && captureButton_ != nullptr &&
+        captureButton_->isEnabled())
+        return;
     armProgressBars(progressRange_);
-    progressTimer_ = startTimer(progressPeriod(frame_->record().exposure_ms));
+    progressTimer_ = startTimer(progressPeriod(session_.record().exposure_ms));
 }
 
 void CCameraPanel::stopProgressTimer() {
@@ -242,7 +190,5 @@ void CCameraPanel::timerEvent(QTimerEvent* event) {
     }
     const int step = std::min(progress_->value() + 1, progressRange_);
     progress_->setValue(step);
-    if (CSavePanel* save = frame_ ? frame_->savePanel() : nullptr) {
-        if (auto* bar = save->findChild<QProgressBar*>(QStringLiteral("1007"))) bar->setValue(step);
-    }
+    if (savePanel_ != nullptr) savePanel_->progressBar()->setValue(step);
 }

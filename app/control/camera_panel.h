@@ -7,26 +7,37 @@ class QCheckBox;
 class QComboBox;
 class QProgressBar;
 class QPushButton;
-class CMainFrame;
+class CameraSession;
+class CSavePanel;
 
 // The "Property" tab: opening and closing the camera. Its controls carry their
-// identifiers as object names ("1000" Start Camera, "1104" 16-bit, "1051" resolution
-// list, "1007" exposure progress). Every value lives in the main frame's record; the
-// panel only moves control values into it and sends the camera commands.
-//
-// Start Camera, with the camera closed: detect the camera, let the main frame open it
-// (1245), send every picture setting of the record to the camera, and start the
-// preview in the image window (1245 to it). A child frame that cannot allocate its
-// preview buffers answers 1245 with -2; the panel then closes the camera again and
-// reports "Init Camera failed!". With the camera open: let the main frame close it.
+// identifiers (ui/control_ids.h) as object names. Every value lives in the session's
+// record; the panel moves control values into it and forwards the user's actions to
+// the session, which opens the camera through the main frame (1245), sends the
+// picture settings and starts the preview in the camera's image window.
 class CCameraPanel : public QWidget {
     Q_OBJECT
   public:
-    explicit CCameraPanel(CMainFrame* frame, QWidget* parent = nullptr);
+    // `mainFrame` receives the panel's messages (1225 after each start or stop).
+    CCameraPanel(CameraSession& session, QObject* mainFrame, QWidget* parent = nullptr);
 
-    // The type the panel detected at start-up (31 for the second family, else the
-    // first family's names are listed).
-    int detectedType() const { return detection_.camera_type; }
+    // The save panel whose progress bar, start button and file-name field follow this
+    // panel's; set once by the panel host.
+    void setSavePanel(CSavePanel* savePanel) { savePanel_ = savePanel; }
+    // The start-up work, once both panels exist: the camera scan that decides the
+    // resolution names and whether "16-bit" shows.
+    void startUp();
+
+    // The family the scan at start-up found (the second family's names are listed
+    // for KD_FAMILY_NIMBUS, the first family's otherwise).
+    int detectedFamily() const { return detectedFamily_; }
+    QPushButton* startButton() const { return startButton_; }
+    QProgressBar* progressBar() const { return progress_; }
+    QCheckBox* sixteenBitBox() const { return sixteenBit_; }
+    QComboBox* resolutionList() const { return resolution_; }
+    // Null until the capture controls are built.
+    QPushButton* captureButton() const { return captureButton_; }
+
     // Steps of one exposure on the progress bars: 99 beyond 600 000 ms, else
     // (exposure + 750) / 15.
     static int progressRange(unsigned exposureMs);
@@ -40,7 +51,6 @@ class CCameraPanel : public QWidget {
 
   private:
     void startCamera();  // "Start Camera" / "Stop Camera"
-    void sendPictureSettings();
     void applyEnableRules();
     void refreshFromRecord();
     void resolutionChanged(int entry);
@@ -49,13 +59,15 @@ class CCameraPanel : public QWidget {
     void stopProgressTimer();
     void setStartCaption();
 
-    CMainFrame* frame_;
-    CameraRecord detection_{};  // used only for detection
+    CameraSession& session_;
+    QObject* mainFrame_;
+    CSavePanel* savePanel_ = nullptr;
+    int detectedFamily_ = KD_FAMILY_NONE;
     QComboBox* resolution_ = nullptr;
     QCheckBox* sixteenBit_ = nullptr;
     QPushButton* startButton_ = nullptr;
+    QPushButton* captureButton_ = nullptr;
     QProgressBar* progress_ = nullptr;
     int progressTimer_ = 0;  // timer 1: one step of the exposure progress
     int progressRange_ = 0;
-    int settingsApplied_ = 0;
 };

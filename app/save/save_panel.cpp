@@ -6,24 +6,28 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "control/camera_panel.h"
-#include "shell/main_frame.h"
-#include "shell/messages.h"
+#include "session/camera_session.h"
+#include "ui/control_ids.h"
+#include "ui/messages.h"
 
-CSavePanel::CSavePanel(CMainFrame* frame, QWidget* parent) : QWidget(parent), frame_(frame) {
-    setObjectName(QStringLiteral("140"));
+CSavePanel::CSavePanel(CameraSession& session, QWidget* parent)
+    : QWidget(parent), session_(session) {
+    setObjectName(ctrl::name(ctrl::save::Dialog));
+    setAccessibleName(QStringLiteral("Picture"));
 
     // Hidden: it lets the keyboard reach "Start Camera" from this tab's dialog.
     startButton_ = new QPushButton(QStringLiteral("Start Camera"), this);
-    startButton_->setObjectName(QStringLiteral("1000"));
+    startButton_->setObjectName(ctrl::name(ctrl::save::StartCamera));
+    startButton_->setAccessibleName(QStringLiteral("Start Camera"));
     startButton_->hide();
-    connect(startButton_, &QPushButton::clicked, this,
-            [this] { sendMessage(frame_ ? frame_->cameraPanel() : nullptr, msg::StartCameraKey); });
+    connect(startButton_, &QPushButton::clicked, this, &CSavePanel::startCameraRequested);
 
     fileName_ = new QLineEdit(this);
-    fileName_->setObjectName(QStringLiteral("1056"));
+    fileName_->setObjectName(ctrl::name(ctrl::save::FileName));
+    fileName_->setAccessibleName(QStringLiteral("File name"));
     progress_ = new QProgressBar(this);
-    progress_->setObjectName(QStringLiteral("1007"));
+    progress_->setObjectName(ctrl::name(ctrl::save::ExposureProgress));
+    progress_->setAccessibleName(QStringLiteral("Exposure progress"));
     progress_->setTextVisible(false);
     progress_->setRange(0, 100);
     progress_->setValue(0);
@@ -41,10 +45,10 @@ bool CSavePanel::event(QEvent* event) {
     auto* m = static_cast<KdMessageEvent*>(event);
     switch (m->message) {
         case msg::PanelsEnable:
-            if (frame_ != nullptr) startButton_->setEnabled(frame_->uiFlag(1) != 0);
+            startButton_->setEnabled(session_.uiFlag(UiFlag::StartCamera) != 0);
             break;
         case msg::Command:
-            if (m->wParam == 1000) startButton_->click();
+            if (m->wParam == static_cast<quintptr>(ctrl::save::StartCamera)) startButton_->click();
             break;
         default:
             break;

@@ -5,15 +5,18 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "ui/control_ids.h"
+
 CAboutDialog::CAboutDialog(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("About Corvalis"));
-    setObjectName(QStringLiteral("100"));
+    setObjectName(ctrl::name(ctrl::AboutDialog));
 
     auto* icon = new QLabel(this);
     icon->setPixmap(QIcon(QStringLiteral(":/corvalis.png")).pixmap(48, 48));
     auto* text = new QLabel(QStringLiteral("Corvalis Version 2.7"), this);
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
-    ok->setObjectName(QStringLiteral("1"));
+    ok->setObjectName(ctrl::name(ctrl::Ok));
+    ok->setAccessibleName(QStringLiteral("OK"));
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
 

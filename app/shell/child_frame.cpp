@@ -2,14 +2,15 @@
 
 #include <QImage>
 #include <QMetaObject>
+#include <vector>
 
 #include "shell/kd_gel_view.h"
-#include "shell/messages.h"
+#include "ui/messages.h"
 
 CChildFrame::CChildFrame(FrameContext* context, QWidget* parent, PreviewCalls calls)
     : QMdiSubWindow(parent),
       context_(context),
-      view_(new CKdGelView(context, this)),
+      view_(new CKdGelView(context, &preview_, this)),
       preview_(*context, calls, notices()) {
     // No system menu, sizing border or maximise box: the main frame places the window.
     setWindowFlags(Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -50,12 +51,14 @@ long CChildFrame::handleMessage(unsigned message) {
     switch (message) {
         case msg::OpenCamera: {
             const int result = preview_.start();
-            if (result == 1) sendMessage(context_->mainFrame, msg::RestartExposure);
+            if (result == KD_DONE) sendMessage(context_->mainFrame, msg::RestartExposure);
             if (result < 0) emit previewStartFailed(result);
             return result;
         }
         case msg::CloseCamera:
             preview_.stop();
+            // The last frame must not stay on screen once the preview is gone.
+            view_->update();
             return 0;
         case msg::PausePreview:
             preview_.pause();
@@ -85,10 +88,12 @@ void CChildFrame::kdDraw(void* context, const unsigned char* bgr, int width, int
     auto* frame = static_cast<CChildFrame*>(context);
     if (bgr == nullptr || width <= 0 || height <= 0 || width > (1 << 20) || !kdAlive(context))
         return;
-    // Copied here, before returning, then flipped upright; the view shows it later.
-    const QImage picture =
-        QImage(bgr, width, height, width * 3, QImage::Format_BGR888).mirrored(false, true);
+    // Copied here, before returning, then turned upright the way the preview turns its
+    // frames; the view shows it later.
+    QImage picture = QImage(bgr, width, height, width * 3, QImage::Format_BGR888).copy();
     if (picture.isNull()) return;
+    std::vector<unsigned char> rowScratch(static_cast<std::size_t>(picture.bytesPerLine()));
+    flipPictureRows(picture.bits(), rowScratch.size(), height, rowScratch.data());
     CKdGelView* view = frame->view_;
     QMetaObject::invokeMethod(
         view, [view, picture] { view->setDriverPicture(picture); }, Qt::QueuedConnection);

@@ -5,17 +5,18 @@
 #include <mutex>
 
 #include "kd_window.h"
-#include "shell/frame_context.h"
+#include "preview/preview_loop.h"
+#include "session/frame_context.h"
 #include "shell/kd_gel_doc.h"
-#include "shell/preview_loop.h"
 
 class CKdGelView;
 
 // The image window: an MDI child that holds the view, the document and the live
 // preview. It takes the window messages 1245 (start preview; the result is 1 started,
 // 0 already running, -1 or -2 when the preview could not start, which leaves it
-// stopped), 1246 (stop), 1264 (pause), 1265 (resume), 1247 (a frame was displayed) and
-// 1692 (show the last frame again). Its caption counts the displayed frames.
+// stopped), 1246 (stop; the view then shows the closed-camera picture), 1264 (pause), 1265
+// (resume), 1247 (a frame was displayed) and 1692 (show the last frame again). Its caption counts
+// the displayed frames.
 class CChildFrame : public QMdiSubWindow {
     Q_OBJECT
   public:
@@ -26,11 +27,8 @@ class CChildFrame : public QMdiSubWindow {
     CKdGelDoc* document() { return &document_; }
     // The handle the main frame gives the camera libraries as init_window_1 and 2.
     KdWindow* kdWindow() { return &kdWindow_; }
-    // Held by the display thread for one frame's processing, by the view's painting and
-    // by the capture code while it snaps the raw frame copy. Hold it too around any
-    // change of the crop rectangle or of the show buffer (Mes_UnInit/Mes_Init) while the
-    // preview runs.
-    std::mutex& displayLock() { return preview_.displayLock(); }
+    // The frame context's display lock (see FrameContext).
+    std::mutex& displayLock() { return context_->displayLock; }
     PreviewLoop& preview() { return preview_; }
     int displayedFrames() const { return displayedFrames_; }
 

@@ -3,8 +3,8 @@
 #include <QMessageBox>
 
 #include "platform/usb.h"
-#include "shell/message_box.h"
-#include "shell/messages.h"
+#include "ui/message_box.h"
+#include "ui/messages.h"
 
 namespace {
 
@@ -55,7 +55,7 @@ int cameraModelNumber(std::string_view productId, std::string_view vendorId) {
             return entry.model;
         }
     }
-    return -1;
+    return kUnknownModel;
 }
 
 HotplugWatcher::~HotplugWatcher() {

@@ -2,6 +2,8 @@
 #include <string>
 #include <string_view>
 
+#include "vantelo.h"
+
 class QObject;
 
 // Watches USB arrivals and removals for the main frame. Each event's device path
@@ -39,6 +41,12 @@ class HotplugWatcher {
     QObject* mainFrame_ = nullptr;
 };
 
+// The model table's number for the first family's camera, the one model whose removal
+// closes a running camera.
+inline constexpr int kOstraCameraModel = KD_FAMILY_OSTRA;
+// A device the model table does not know.
+inline constexpr int kUnknownModel = -1;
+
 // The four characters after "Vid_" and after "Pid_" (case-sensitive markers). A
 // missing marker counts as found at position -1, which takes the text from the path's
 // fourth character.
@@ -49,5 +57,5 @@ struct DeviceIds {
 DeviceIds deviceIdsFromPath(std::string_view devicePath);
 
 // The model number of a product and vendor id text (case-insensitive hexadecimal),
-// -1 for a device the table does not know.
+// kUnknownModel for a device the table does not know.
 int cameraModelNumber(std::string_view productId, std::string_view vendorId);

@@ -7,18 +7,18 @@
 #include <cstdlib>
 #include <mutex>
 
-#include "shell/child_frame.h"
+#include "preview/preview_loop.h"
+#include "session/window_fit.h"
 
 namespace {
 
-constexpr int kRunning = 1;
 constexpr int kHandle = 6;  // resize handles, drawn outside the rectangle
 const char kNameMark[] = "Corvalis";
 
 }  // namespace
 
-CKdGelView::CKdGelView(FrameContext* context, CChildFrame* frame, QWidget* parent)
-    : QWidget(parent), context_(context), frame_(frame) {
+CKdGelView::CKdGelView(FrameContext* context, const PreviewLoop* preview, QWidget* parent)
+    : QWidget(parent), context_(context), preview_(preview) {
     // The live picture stays on screen between frames; the view never wipes it first.
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(false);
@@ -31,25 +31,33 @@ void CKdGelView::setDriverPicture(const QImage& picture) {
 
 void CKdGelView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    if (context_->record.state != kRunning) {
-        painter.fillRect(rect(), Qt::white);
-        paintNameMark(painter);
+    if (context_->record.state != KD_STATE_STARTED) {
+        paintClosed(painter);
         return;
     }
     if (hidden_) return;
-    const bool previewing =
-        frame_ != nullptr && frame_->preview().runState() != PreviewLoop::Stopped;
-    if (!previewing && !driverPicture_.isNull()) {
-        painter.drawImage(rect(), driverPicture_);
-    } else if (frame_ != nullptr) {
-        std::lock_guard<std::mutex> guard(frame_->displayLock());
+    if (showsPreview()) {
+        std::lock_guard<std::mutex> guard(context_->displayLock);
         RECT target{0, 0, width(), height()};
         Mes_ShowBuffer(&context_->record, &painter, &target);
+    } else if (!driverPicture_.isNull()) {
+        painter.drawImage(rect(), driverPicture_);
+    } else {
+        paintClosed(painter);  // not the camera's picture to show
     }
     if (tracker_.width() > 0 && tracker_.height() > 0 && context_->record.area_selected)
         paintTracker(painter);
     else
         tracker_ = QRect();
+}
+
+bool CKdGelView::showsPreview() const {
+    return preview_ != nullptr && preview_->runState() != PreviewLoop::Stopped;
+}
+
+void CKdGelView::paintClosed(QPainter& painter) {
+    painter.fillRect(rect(), Qt::white);
+    paintNameMark(painter);
 }
 
 void CKdGelView::paintNameMark(QPainter& painter) {
@@ -106,7 +114,10 @@ int CKdGelView::hitTest(const QPoint& p) const {
 }
 
 void CKdGelView::mousePressEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton && context_->record.state == kRunning) {
+    // Only the camera's picture takes a selection: it is shared frame state, and a
+    // rectangle drawn over a file's picture would crop the camera somewhere else.
+    if (event->button() == Qt::LeftButton && context_->record.state == KD_STATE_STARTED &&
+        showsPreview()) {
         tracking_ = true;
         pressPoint_ = event->position().toPoint();
         trackEdges_ = hitTest(pressPoint_);
@@ -166,8 +177,13 @@ void CKdGelView::finishTracking() {
             : RECT{tracker_.left(), tracker_.top(), tracker_.left() + tracker_.width(),
                    tracker_.top() + tracker_.height()};
     // A selection touching the view's left or top edge is not a valid crop; nor is an
-    // earlier selection once this one replaced it.
+    // earlier selection once this one replaced it, nor one too small to leave a picture
+    // (the crop would be empty and the image window would shrink to nothing).
+    const CameraRecord& r = context_->record;
+    SelectionCrop mapped;
+    const RECT client{0, 0, width(), height()};
+    const bool edges = s.left != 0 && s.top != 0 && s.right != 0 && s.bottom != 0;
     context_->record.area_selected =
-        (s.left != 0 && s.top != 0 && s.right != 0 && s.bottom != 0) ? 1 : 0;
+        edges && cropFromSelection(client, s, r.image_width, r.image_height, mapped) ? 1 : 0;
     update();
 }

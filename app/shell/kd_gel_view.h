@@ -3,18 +3,20 @@
 #include <QRect>
 #include <QWidget>
 
-#include "shell/frame_context.h"
+#include "session/frame_context.h"
 
-class CChildFrame;
+class PreviewLoop;
 
-// The image window's view. While the camera runs it shows the preview's show buffer
-// (drawn under the child frame's display lock) and the crop selection on top; while it
-// does not, a white area with the engraved name mark. The user drags the selection with
-// the left button while the camera runs.
+// The image window's view. While its preview runs it shows the show buffer (drawn
+// under the frame context's display lock) and the crop selection on top; otherwise a
+// white area with the engraved name mark. A view without a running preview (a file's
+// window, or the camera's after "Stop Camera") never touches the shared show buffer.
+// The user drags the selection with the left button while the view's preview runs.
 class CKdGelView : public QWidget {
     Q_OBJECT
   public:
-    CKdGelView(FrameContext* context, CChildFrame* frame, QWidget* parent = nullptr);
+    // `preview` is the preview the view paints; it may be null (no camera in it).
+    CKdGelView(FrameContext* context, const PreviewLoop* preview, QWidget* parent = nullptr);
 
     // The selection tracker's rectangle in client coordinates (normalised, may be empty).
     QRect trackerRect() const { return tracker_; }
@@ -35,12 +37,15 @@ class CKdGelView : public QWidget {
     enum Hit { Outside = -1, Inside = 0, Left = 1, Top = 2, Right = 4, Bottom = 8 };
     int hitTest(const QPoint& p) const;
     QRect handleRect(int edges) const;
+    // True while the view's own preview runs (it is the camera's window).
+    bool showsPreview() const;
+    void paintClosed(QPainter& painter);
     void paintNameMark(QPainter& painter);
     void paintTracker(QPainter& painter);
     void finishTracking();
 
     FrameContext* context_;
-    CChildFrame* frame_;
+    const PreviewLoop* preview_;
     QRect tracker_;
     int hidden_ = 0;
     QImage driverPicture_;

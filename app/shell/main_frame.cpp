@@ -23,83 +23,31 @@
 #include <cstring>
 #include <mutex>
 
+#include "config/function_keys.h"
+#include "config/program_files.h"
 #include "control/camera_panel.h"
 #include "save/save_panel.h"
+#include "session/window_fit.h"
 #include "shell/about_dialog.h"
 #include "shell/child_frame.h"
 #include "shell/customize_dialog.h"
-#include "shell/function_keys.h"
 #include "shell/hotplug_watcher.h"
 #include "shell/kd_gel_view.h"
-#include "shell/message_box.h"
-#include "shell/messages.h"
 #include "shell/panel_host.h"
 #include "shell/view_printing.h"
-#include "shell/window_fit.h"
+#include "ui/control_ids.h"
+#include "ui/message_box.h"
+#include "ui/messages.h"
 
 // The icons are compiled into the static app library, which has to register them.
 static void initResources() {
     Q_INIT_RESOURCE(corvalis);
 }
 
-namespace {
-
-// The directory of the running program with its trailing separator: the first save
-// directory.
-void setProgramDirectory(CameraRecord& record) {
-    QString dir = QCoreApplication::applicationDirPath();
-    if (!dir.endsWith('/')) dir += '/';
-    const QByteArray bytes = dir.toLocal8Bit();
-    if (bytes.size() < CAMERA_RECORD_TEXT)
-        std::memcpy(record.save_directory, bytes.constData(), bytes.size() + 1);
-}
-
-void setInitialRecord(CameraRecord& r) {
-    r = CameraRecord{};
-    r.state = 4;
-    r.camera_type = -1;
-    r.resolution_index = 0;
-    r.image_width = 1360;
-    r.image_height = 1024;
-    r.auto_exposure = 0;
-    r.exposure_ms = 200;
-    r.analog_gain = 40;
-    r.frame_speed = 2;
-    r.gain_r = r.gain_g = r.gain_b = 64;
-    r.saturation = 128;
-    r.color_enhancement = 1;
-    r.monochrome = 0;
-    r.contrast = 0;
-    r.gamma = 10;
-    r.data_width_16 = r.mirror_1 = r.mirror_2 = 0;
-    r.crop_left = r.crop_top = 0;
-    r.crop_right = 1360;
-    r.crop_bottom = 1024;
-    r.full_screen = r.area_selected = r.custom_sequence = 0;
-    r.sequence_count = r.frame_time_ms = r.frame_time_copy_ms = 1;
-    r.file_index = r.file_use_time = 0;
-    r.save_format = 8;
-    setProgramDirectory(r);
-    r.captured_total = r.captured_current = 0;
-}
-
-// Holds the image window's display lock while the crop region or the show buffer
-// changes, so a running preview never crops with half-written edges.
-std::unique_lock<std::mutex> lockDisplay(CChildFrame* child) {
-    if (child == nullptr) return {};
-    return std::unique_lock<std::mutex>(child->displayLock());
-}
-
-}  // namespace
-
-CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
+CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent), session_(initialSaveDirectory()) {
     initResources();
-    setInitialRecord(context_.record);
-    context_.mainFrame = this;
-    context_.sharpenOn.store(0, std::memory_order_relaxed);
-    uiFlags_.fill(0);
-    uiFlags_[0] = 1;
-    uiFlags_[1] = 1;
+    context().mainFrame = this;
+    connectSession();
 
     setWindowTitle(QCoreApplication::applicationName().isEmpty()
                        ? QStringLiteral("Corvalis")
@@ -115,14 +63,16 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
     mdiArea_->setBackground(palette().window());
     setCentralWidget(mdiArea_);
 
-    // The pane is as wide as the control panel needs and cannot be resized.
-    paneWidth_ = CCameraPanel(this).sizeHint().width() + 16;
     pane_ = new QDockWidget(QStringLiteral("Panel Manage"), this);
-    pane_->setObjectName(QString::number(kPanelPaneId));
+    pane_->setObjectName(ctrl::name(ctrl::PanelPane));
+    pane_->setAccessibleName(QStringLiteral("Panel Manage"));
     pane_->setFeatures(QDockWidget::NoDockWidgetFeatures);
     pane_->setAllowedAreas(Qt::RightDockWidgetArea);
-    panelHost_ = new CPanelHost(this, pane_);
+    panelHost_ = new CPanelHost(session_, this, pane_);
+    panelHost_->startUp();
     pane_->setWidget(panelHost_);
+    // The pane is as wide as the control panel needs and cannot be resized.
+    paneWidth_ = panelHost_->cameraPanel()->sizeHint().width() + 16;
     pane_->setFixedWidth(paneWidth_);
     addDockWidget(Qt::RightDockWidgetArea, pane_);
 
@@ -143,15 +93,33 @@ CMainFrame::~CMainFrame() {
     if (watcher_) watcher_->unregister();
     // Windows may go without a close event (a test deleting the frame): the camera
     // must not outlive the record and the image windows.
-    if (context_.record.state != 4) closeCamera();
+    if (!session_.closed()) closeCamera();
 }
 
-int CMainFrame::uiFlag(int index) const {
-    return index >= 0 && index < kUiFlagCount ? uiFlags_[static_cast<std::size_t>(index)] : 0;
-}
-
-void CMainFrame::setUiFlag(int index, int value) {
-    if (index >= 0 && index < kUiFlagCount) uiFlags_[static_cast<std::size_t>(index)] = value;
+void CMainFrame::connectSession() {
+    SessionWindows windows;
+    windows.openCamera = [this] { sendMessage(this, msg::OpenCamera); };
+    windows.closeCamera = [this] { sendMessage(this, msg::CloseCamera); };
+    windows.startPreview = [this] { return sendMessage(cameraChild(), msg::OpenCamera); };
+    windows.stopPreviews = [this] {
+        // Only the camera's window runs a preview; any other is stopped all the same,
+        // since stopping a stopped preview does nothing and no thread may outlive the
+        // camera.
+        if (CChildFrame* child = cameraChild()) sendMessage(child, msg::CloseCamera);
+        if (mdiArea_ == nullptr) return;
+        for (QMdiSubWindow* window : mdiArea_->subWindowList()) {
+            if (auto* other = qobject_cast<CChildFrame*>(window))
+                sendMessage(other, msg::CloseCamera);
+        }
+    };
+    windows.fitImageWindow = [this] { fitImageWindow(); };
+    windows.flagsChanged = [this] { sendMessage(panelHost_, msg::PanelsEnable); };
+    windows.reloadPanels = [this] { sendMessage(this, msg::PanelsReload); };
+    windows.error = [this](const std::string& text, const std::string& caption) {
+        showMessageBox(this, QString::fromStdString(text), QString::fromStdString(caption),
+                       QMessageBox::Critical);
+    };
+    session_.setWindows(std::move(windows));
 }
 
 CCameraPanel* CMainFrame::cameraPanel() const {
@@ -170,8 +138,13 @@ CChildFrame* CMainFrame::activeChild() const {
     return nullptr;
 }
 
+CChildFrame* CMainFrame::cameraChild() const {
+    if (cameraWindow_ != nullptr) return cameraWindow_.data();
+    return activeChild();
+}
+
 CChildFrame* CMainFrame::newImageWindow() {
-    auto* child = new CChildFrame(&context_);
+    auto* child = new CChildFrame(&context());
     child->setAttribute(Qt::WA_DeleteOnClose);
     mdiArea_->addSubWindow(child);
     child->show();
@@ -252,21 +225,21 @@ void CMainFrame::createMenusAndToolbar() {
         return child != nullptr ? child->view() : nullptr;
     };
     auto* printAction = new QAction(tr("&Print..."), this);
-    printAction->setObjectName(QStringLiteral("57607"));
+    printAction->setObjectName(ctrl::name(ctrl::Print));
     printAction->setShortcut(QKeySequence::Print);
     connect(printAction, &QAction::triggered, this,
             [this, activeView] { printing_->print(activeView()); });
     auto* printDirectAction =
         new QAction(QIcon::fromTheme(QStringLiteral("document-print")), tr("Print"), this);
-    printDirectAction->setObjectName(QStringLiteral("57608"));
+    printDirectAction->setObjectName(ctrl::name(ctrl::PrintDirect));
     connect(printDirectAction, &QAction::triggered, this,
             [this, activeView] { printing_->printDirect(activeView()); });
     auto* previewAction = new QAction(tr("Print Pre&view"), this);
-    previewAction->setObjectName(QStringLiteral("57609"));
+    previewAction->setObjectName(ctrl::name(ctrl::PrintPreview));
     connect(previewAction, &QAction::triggered, this,
             [this, activeView] { printing_->printPreview(activeView()); });
     auto* setupAction = new QAction(tr("P&rint Setup..."), this);
-    setupAction->setObjectName(QStringLiteral("57606"));
+    setupAction->setObjectName(ctrl::name(ctrl::PrintSetup));
     connect(setupAction, &QAction::triggered, this, [this] { printing_->pageSetup(); });
 
     auto* aboutAction = new QAction(windowIcon(), tr("&About Corvalis..."), this);
@@ -303,7 +276,7 @@ void CMainFrame::createMenusAndToolbar() {
         CustomizeDialog dialog(this, standard);
         dialog.exec();
     });
-    customize->setObjectName(QStringLiteral("35001"));
+    customize->setObjectName(ctrl::name(ctrl::Customize));
 }
 
 void CMainFrame::showAbout() {
@@ -353,7 +326,7 @@ long CMainFrame::handleMessage(unsigned message, quintptr wParam, qintptr lParam
             sendMessage(cameraPanel(), message, wParam, lParam);
             return 0;
         case msg::Redisplay:
-            postMessage(activeChild(), message);
+            postMessage(cameraChild(), message);
             return 0;
         case msg::CameraRemoved:
             return cameraRemoved(static_cast<int>(static_cast<qintptr>(wParam)));
@@ -363,76 +336,24 @@ long CMainFrame::handleMessage(unsigned message, quintptr wParam, qintptr lParam
 }
 
 long CMainFrame::openCamera() {
-    CameraRecord& r = context_.record;
-    r.state = 4;
+    // The active window takes the camera and keeps it until it closes.
     CChildFrame* child = activeChild();
-    KdWindow* window = child ? child->kdWindow() : nullptr;
-    r.init_window_1 = window;
-    r.init_window_2 = window;
-
-    if (KdCamera_ReadWrite(&r, CAMCMD_INIT, 0) != 1) {
-        showMessageBox(this, QStringLiteral("Init Camera failed!"), QStringLiteral("Error"),
-                       QMessageBox::Critical);
-        return 1;
-    }
-    KdCamera_ReadWrite(&r, CAMCMD_START, 0);
-    if (r.state != 1) {
-        refreshUiFlags();
-        return 1;
-    }
-    KdCamera_ReadWrite(&r, CAMCMD_DISPLAY_ENABLE, 0);
-    KdCamera_ReadWrite(&r, CAMCMD_IMAGE_SIZE, 1);
-    {
-        auto lock = lockDisplay(child);
-        r.crop_left = 0;
-        r.crop_top = 0;
-        r.crop_right = r.image_width;
-        r.crop_bottom = r.image_height;
-    }
-    fitImageWindow();
-    refreshUiFlags();
-    return 0;
+    cameraWindow_ = child;
+    const long result = session_.open(child != nullptr ? child->kdWindow() : nullptr);
+    if (session_.closed()) cameraWindow_ = nullptr;
+    return result;
 }
 
 void CMainFrame::closeCamera() {
-    CameraRecord& r = context_.record;
-    // Every image window's preview stops, the active one's first and then the others':
-    // a window opened while the camera ran may have become active, and no preview
-    // thread may outlive the camera. Stopping a stopped preview does nothing.
-    if (CChildFrame* child = activeChild()) sendMessage(child, msg::CloseCamera);
-    if (mdiArea_ != nullptr) {
-        for (QMdiSubWindow* window : mdiArea_->subWindowList()) {
-            if (auto* other = qobject_cast<CChildFrame*>(window))
-                sendMessage(other, msg::CloseCamera);
-        }
-    }
-    Mes_UnInit(&r);
-    KdCamera_ReadWrite(&r, CAMCMD_STOP, 0);
-    KdCamera_ReadWrite(&r, CAMCMD_UNINIT, 0);
-    r.state = 4;
-    refreshUiFlags();
-    r.captured_total = 0;
-    r.captured_current = 0;
-    sendMessage(savePanel(), msg::Command, 1110);
-}
-
-void CMainFrame::refreshUiFlags() {
-    const int running = context_.record.state == 1 ? 1 : 0;
-    uiFlags_[0] = context_.record.state == 4 ? 1 : 0;
-    uiFlags_[1] = 1;
-    for (int flag : {3, 4, 5, 6, 7, 9, 10, 11, 12, 20})
-        uiFlags_[static_cast<std::size_t>(flag)] = running;
-    sendMessage(panelHost_, msg::PanelsEnable);
+    session_.close();
+    cameraWindow_ = nullptr;
+    sendMessage(savePanel(), msg::Command, ctrl::save::AbortDelay);
 }
 
 void CMainFrame::fitImageWindow() {
-    CameraRecord& r = context_.record;
-    CChildFrame* child = activeChild();
-    {
-        auto lock = lockDisplay(child);
-        Mes_UnInit(&r);
-        Mes_Init(&r);
-    }
+    const CameraRecord& r = record();
+    session_.resetShowBuffer();
+    CChildFrame* child = cameraChild();
     if (child == nullptr) return;
     const RECT crop{r.crop_left, r.crop_top, r.crop_right, r.crop_bottom};
     const WindowPlacement place =
@@ -444,73 +365,45 @@ void CMainFrame::fitImageWindow() {
 }
 
 void CMainFrame::cropToSelection() {
-    CChildFrame* child = activeChild();
+    CChildFrame* child = cameraChild();
     if (child == nullptr || child->view() == nullptr) return;
-    CameraRecord& r = context_.record;
+    const CameraRecord& r = record();
     const QRect client = child->view()->rect();
     const RECT clientRect{client.left(), client.top(), client.left() + client.width(),
                           client.top() + client.height()};
     SelectionCrop mapped;
-    if (!cropFromSelection(clientRect, context_.selection, r.image_width, r.image_height, mapped))
+    if (!cropFromSelection(clientRect, context().selection, r.image_width, r.image_height, mapped))
         return;
-    {
-        auto lock = lockDisplay(child);
-        r.crop_left = mapped.crop.left;
-        r.crop_top = mapped.crop.top;
-        r.crop_right = mapped.crop.right;
-        r.crop_bottom = mapped.crop.bottom;
-        r.roi_x0 = mapped.roiX0;
-        r.roi_y0 = mapped.roiY0;
-        r.roi_x1 = mapped.roiX1;
-        r.roi_y1 = mapped.roiY1;
-    }
+    session_.cropTo(mapped);
     fitImageWindow();
 }
 
 void CMainFrame::restoreFullArea() {
-    CameraRecord& r = context_.record;
-    {
-        auto lock = lockDisplay(activeChild());
-        r.crop_left = 0;
-        r.crop_top = 0;
-        r.crop_right = r.image_width;
-        r.crop_bottom = r.image_height;
-        r.roi_x0 = 1;
-        r.roi_y0 = 1;
-        r.roi_x1 = r.image_width - 1;
-        r.roi_y1 = r.image_height - 1;
-    }
+    session_.restoreFullArea();
     fitImageWindow();
 }
 
 long CMainFrame::cameraRemoved(int model) {
-    if (context_.record.state == 4 || model != 21) return 0;
-    sendMessage(cameraPanel(), msg::Command, 1000);
-    for (QWidget* panel :
-         {static_cast<QWidget*>(cameraPanel()), static_cast<QWidget*>(savePanel())}) {
-        if (panel == nullptr) continue;
-        if (auto* bar = panel->findChild<QProgressBar*>(QStringLiteral("1007"))) bar->setValue(0);
-    }
-    if (CChildFrame* child = activeChild(); child && child->view()) child->view()->update();
+    if (session_.closed() || model != kOstraCameraModel) return 0;
+    CChildFrame* child = cameraChild();
+    sendMessage(cameraPanel(), msg::Command, ctrl::camera::StartCamera);
+    cameraPanel()->progressBar()->setValue(0);
+    savePanel()->progressBar()->setValue(0);
+    if (child != nullptr && child->view() != nullptr) child->view()->update();
     showMessageBox(this, QStringLiteral("Camera Disconnect,Please connect the camera."), QString(),
                    QMessageBox::NoIcon);
     return 1;
 }
 
 bool CMainFrame::functionKey(int keyNumber) {
-    const FunctionKeyAssignments keys = readFunctionKeyAssignments();
-    switch (functionKeyAction(keyNumber, keys, uiFlags_[20] != 0)) {
+    const FunctionKeyAssignments keys =
+        readFunctionKeyAssignments(programFilePath(ProgramFile::Capture));
+    switch (functionKeyAction(keyNumber, keys, uiFlag(UiFlag::Capture) != 0)) {
         case FunctionKeyAction::FocusFileName:
-            if (CSavePanel* panel = savePanel()) {
-                if (auto* field = panel->findChild<QLineEdit*>(QStringLiteral("1056")))
-                    field->setFocus();
-            }
+            savePanel()->fileNameField()->setFocus();
             break;
         case FunctionKeyAction::Capture:
-            if (CSavePanel* panel = savePanel()) {
-                if (auto* capture = panel->findChild<QWidget*>(QStringLiteral("1004")))
-                    capture->setEnabled(true);
-            }
+            if (QPushButton* capture = savePanel()->captureButton()) capture->setEnabled(true);
             sendMessage(cameraPanel(), msg::CaptureKey);
             break;
         case FunctionKeyAction::StartCamera:
@@ -523,10 +416,10 @@ bool CMainFrame::functionKey(int keyNumber) {
 }
 
 bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
-    // The camera library holds the image window's handle while the camera is open, so
-    // no image window closes before the camera does.
-    if (event->type() == QEvent::Close && context_.record.state != 4 &&
-        qobject_cast<CChildFrame*>(watched)) {
+    // The camera library holds the camera window's handle while the camera is open, so
+    // that window does not close before the camera does.
+    if (event->type() == QEvent::Close && !session_.closed() && watched != nullptr &&
+        watched == cameraChild()) {
         event->ignore();
         return true;
     }
@@ -554,7 +447,7 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
         watcher_->unregister();
         watcher_.reset();
     }
-    if (context_.record.state == 1) sendMessage(this, msg::CloseCamera);
+    if (session_.running()) sendMessage(this, msg::CloseCamera);
     QMainWindow::closeEvent(event);
 }
 

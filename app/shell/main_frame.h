@@ -1,10 +1,10 @@
 #pragma once
 #include <QMainWindow>
+#include <QPointer>
 #include <QString>
-#include <array>
 #include <memory>
 
-#include "shell/frame_context.h"
+#include "session/camera_session.h"
 
 class QDockWidget;
 class QMdiArea;
@@ -17,29 +17,29 @@ class CSavePanel;
 class HotplugWatcher;
 class ViewPrinting;
 
-// The main window. It owns the camera record (through the frame context), opens and
-// closes the camera, keeps the image window sized to the crop region, hosts the two
-// panels in the docked pane at the right, routes the window messages between the
-// panels, the image window and the preview threads, turns function keys into panel
+// The main window. It holds the camera session and shows it: it opens and closes the
+// camera through it, keeps the camera's image window sized to the crop region, hosts
+// the two panels in the docked pane at the right, routes the window messages between
+// the panels, the image window and the preview threads, turns function keys into panel
 // actions, and shuts the camera down when it closes.
+//
+// The image window that was active when the camera opened holds the camera until it
+// closes: every preview message goes to it, whichever window is active meanwhile.
 class CMainFrame : public QMainWindow {
     Q_OBJECT
   public:
-    static constexpr int kUiFlagCount = 23;
-    // Identifier of the docked pane that holds the panel host.
-    static constexpr int kPanelPaneId = 61446;
     static constexpr int kRecentFileCount = 4;
 
     explicit CMainFrame(QWidget* parent = nullptr);
     ~CMainFrame() override;
 
-    FrameContext& context() { return context_; }
-    CameraRecord& record() { return context_.record; }
+    CameraSession& session() { return session_; }
+    FrameContext& context() { return session_.context(); }
+    CameraRecord& record() { return session_.record(); }
 
-    // The UI-state flags the panels read to enable their controls. Flag 20 is set
-    // while the camera runs.
-    int uiFlag(int index) const;
-    void setUiFlag(int index, int value);
+    // The UI-state flags the panels read to enable their controls.
+    int uiFlag(UiFlag flag) const { return session_.uiFlag(flag); }
+    void setUiFlag(UiFlag flag, int value) { session_.setUiFlag(flag, value); }
 
     CPanelHost* panelHost() const { return panelHost_; }
     CCameraPanel* cameraPanel() const;
@@ -48,9 +48,11 @@ class CMainFrame : public QMainWindow {
     QDockWidget* panelPane() const { return pane_; }
     HotplugWatcher* hotplugWatcher() const { return watcher_.get(); }
 
-    // The image window the frame works with: the active MDI child, or the first one
-    // when none has been activated yet. Null when there is none.
+    // The active image window: the active MDI child, or the first one when none has
+    // been activated yet. Null when there is none.
     CChildFrame* activeChild() const;
+    // The image window that holds the camera while it is open; otherwise the active one.
+    CChildFrame* cameraChild() const;
     // A new empty document with its image window (File New).
     CChildFrame* newImageWindow();
     // Opens a file as a document: a new image window named after it, entered in the
@@ -74,7 +76,7 @@ class CMainFrame : public QMainWindow {
     long handleMessage(unsigned message, quintptr wParam, qintptr lParam);
     long openCamera();
     void closeCamera();
-    void refreshUiFlags();
+    void connectSession();
     void fitImageWindow();
     void cropToSelection();
     void restoreFullArea();
@@ -86,8 +88,9 @@ class CMainFrame : public QMainWindow {
     void rebuildRecentMenu();
     void showAbout();
 
-    FrameContext context_;
-    std::array<int, kUiFlagCount> uiFlags_{};
+    CameraSession session_;
+    // The image window that opened the camera; null while it is closed.
+    QPointer<CChildFrame> cameraWindow_;
     QMdiArea* mdiArea_ = nullptr;
     QDockWidget* pane_ = nullptr;
     CPanelHost* panelHost_ = nullptr;

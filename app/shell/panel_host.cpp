@@ -6,13 +6,18 @@
 
 #include "control/camera_panel.h"
 #include "save/save_panel.h"
-#include "shell/messages.h"
+#include "ui/messages.h"
 
-CPanelHost::CPanelHost(CMainFrame* frame, QWidget* parent) : QWidget(parent) {
+CPanelHost::CPanelHost(CameraSession& session, QObject* mainFrame, QWidget* parent)
+    : QWidget(parent) {
     tabs_ = new QTabWidget(this);
     tabs_->setDocumentMode(true);
-    cameraPanel_ = new CCameraPanel(frame, tabs_);
-    savePanel_ = new CSavePanel(frame, tabs_);
+    tabs_->setAccessibleName(QStringLiteral("Panels"));
+    cameraPanel_ = new CCameraPanel(session, mainFrame, tabs_);
+    savePanel_ = new CSavePanel(session, tabs_);
+    cameraPanel_->setSavePanel(savePanel_);
+    connect(savePanel_, &CSavePanel::startCameraRequested, cameraPanel_,
+            [this] { sendMessage(cameraPanel_, msg::StartCameraKey); });
     // Each panel scrolls vertically when the frame is too short to show all of it.
     auto scrolling = [this](QWidget* panel) {
         auto* area = new QScrollArea(tabs_);
@@ -28,6 +33,10 @@ CPanelHost::CPanelHost(CMainFrame* frame, QWidget* parent) : QWidget(parent) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(tabs_);
+}
+
+void CPanelHost::startUp() {
+    cameraPanel_->startUp();
 }
 
 bool CPanelHost::event(QEvent* event) {

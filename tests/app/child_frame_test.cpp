@@ -16,7 +16,7 @@
 #include "qt_test_application.h"
 #include "shell/child_frame.h"
 #include "shell/kd_gel_view.h"
-#include "shell/messages.h"
+#include "ui/messages.h"
 
 namespace {
 
@@ -78,7 +78,7 @@ class ChildFrameMessages : public ::testing::Test {
     ChildFrameMessages() {
         context.mainFrame = &mainFrame;
         CameraRecord& r = context.record;
-        r.camera_type = 21, r.resolution_index = 4, r.exposure_ms = 200;
+        r.camera_type = KD_FAMILY_OSTRA, r.resolution_index = 4, r.exposure_ms = 200;
         r.image_width = 8, r.image_height = 4, r.crop_right = 8, r.crop_bottom = 4;
     }
     long send(unsigned message) {
@@ -140,6 +140,22 @@ TEST_F(ChildFrameMessages, AStartWithoutMemoryIsReportedAndLeavesThePreviewStopp
     EXPECT_EQ(send(msg::OpenCamera), 1);
 }
 
+TEST_F(ChildFrameMessages, APictureTheLibraryDrawsIsShownUprightWhileNoPreviewRuns) {
+    context.record.state = KD_STATE_STARTED;
+    frame.resize(200, 150);
+    // Bottom-up: the first row (blue) is the picture's bottom, the second (red) its top.
+    const unsigned char bgr[] = {255, 0, 0,   255, 0, 0,   255, 0, 0,   255, 0, 0,
+                                 0,   0, 255, 0,   0, 255, 0,   0, 255, 0,   0, 255};
+    KdWindow* window = frame.kdWindow();
+    window->draw(window->context, bgr, 4, 2);
+    QApplication::processEvents();
+    // Stretched over the view: red above, blue below.
+    const QImage shown = frame.view()->grab().toImage();
+    ASSERT_GE(shown.height(), 4);
+    EXPECT_EQ(shown.pixelColor(shown.width() / 2, 1), QColor(Qt::red));
+    EXPECT_EQ(shown.pixelColor(shown.width() / 2, shown.height() - 2), QColor(Qt::blue));
+}
+
 // The camera opened as the main frame opens it, on the simulated camera in mode 4.
 class SimulatedCamera : public ::testing::Test {
   protected:
@@ -147,16 +163,16 @@ class SimulatedCamera : public ::testing::Test {
         sim::reset();
         context.mainFrame = &mainFrame;
         CameraRecord& r = context.record;
-        r.state = 4, r.camera_type = -1, r.resolution_index = 4;
+        r.state = KD_STATE_UNINITIALISED, r.camera_type = KD_FAMILY_NONE, r.resolution_index = 4;
         r.exposure_ms = 200, r.analog_gain = 40, r.frame_speed = 2;
         r.gain_r = r.gain_g = r.gain_b = 64, r.saturation = 128, r.color_enhancement = 1,
         r.gamma = 10;
         ASSERT_EQ(KdCamera_RefreshCamera(&r), 1);
-        ASSERT_EQ(r.camera_type, 21);
+        ASSERT_EQ(r.camera_type, KD_FAMILY_OSTRA);
         r.init_window_1 = r.init_window_2 = frame.kdWindow();
         ASSERT_EQ(KdCamera_ReadWrite(&r, CAMCMD_INIT, 0), 1);
         KdCamera_ReadWrite(&r, CAMCMD_START, 0);
-        ASSERT_EQ(r.state, 1);
+        ASSERT_EQ(r.state, KD_STATE_STARTED);
         KdCamera_ReadWrite(&r, CAMCMD_DISPLAY_ENABLE, 0);
         KdCamera_ReadWrite(&r, CAMCMD_IMAGE_SIZE, 1);
         r.crop_left = r.crop_top = 0, r.crop_right = r.image_width, r.crop_bottom = r.image_height;

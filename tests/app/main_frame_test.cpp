@@ -30,9 +30,9 @@
 #include "shell/child_frame.h"
 #include "shell/kd_gel_view.h"
 #include "shell/main_frame.h"
-#include "shell/message_box.h"
-#include "shell/messages.h"
 #include "shell/panel_host.h"
+#include "ui/message_box.h"
+#include "ui/messages.h"
 
 namespace {
 
@@ -90,11 +90,8 @@ class MainFrameTest : public ::testing::Test {
     void SetUp() override {
         app();
         ASSERT_TRUE(dir_.isValid());
-        // Capture.ini is looked up at ../Bin from the working directory.
-        ASSERT_TRUE(QDir(dir_.path()).mkpath(QStringLiteral("Bin")));
-        ASSERT_TRUE(QDir(dir_.path()).mkpath(QStringLiteral("work")));
-        previousDir_ = QDir::currentPath();
-        QDir::setCurrent(dir_.filePath(QStringLiteral("work")));
+        // Capture.ini is looked up in the configuration folder.
+        qputenv("CORVALIS_CONFIG_DIR", dir_.path().toLocal8Bit());
         corvalis::platform::sim::reset();
         setMessageBoxHook([this](const MessageBoxRequest& box) { boxes_.push_back(box); });
         frame_ = std::make_unique<CMainFrame>();
@@ -105,11 +102,11 @@ class MainFrameTest : public ::testing::Test {
     void TearDown() override {
         frame_.reset();
         setMessageBoxHook({});
-        QDir::setCurrent(previousDir_);
+        qunsetenv("CORVALIS_CONFIG_DIR");
     }
 
     void writeCaptureIni(const QByteArray& text) {
-        QFile file(dir_.filePath(QStringLiteral("Bin/Capture.ini")));
+        QFile file(dir_.filePath(QStringLiteral("Capture.ini")));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(text);
     }
@@ -129,7 +126,6 @@ class MainFrameTest : public ::testing::Test {
     CameraRecord& record() { return frame_->record(); }
 
     QTemporaryDir dir_;
-    QString previousDir_;
     std::vector<MessageBoxRequest> boxes_;
     std::vector<Seen> log_;
     std::vector<std::unique_ptr<MessageSpy>> spies_;
@@ -140,8 +136,8 @@ class MainFrameTest : public ::testing::Test {
 
 TEST_F(MainFrameTest, StartsClosedWithItsPaneTabsAndImageWindow) {
     const CameraRecord& r = record();
-    EXPECT_EQ(r.state, 4);
-    EXPECT_EQ(r.camera_type, -1);
+    EXPECT_EQ(r.state, KD_STATE_UNINITIALISED);
+    EXPECT_EQ(r.camera_type, KD_FAMILY_NONE);
     EXPECT_EQ(r.image_width, 1360);
     EXPECT_EQ(r.image_height, 1024);
     EXPECT_EQ(r.exposure_ms, 200u);
@@ -151,10 +147,13 @@ TEST_F(MainFrameTest, StartsClosedWithItsPaneTabsAndImageWindow) {
     EXPECT_EQ(r.crop_bottom, 1024);
     EXPECT_EQ(r.sequence_count, 1);
     EXPECT_EQ(r.save_format, 8);
-    EXPECT_EQ(QString::fromLocal8Bit(r.save_directory),
-              QCoreApplication::applicationDirPath() + "/");
-    for (int i = 0; i < CMainFrame::kUiFlagCount; ++i)
-        EXPECT_EQ(frame_->uiFlag(i), i <= 1 ? 1 : 0) << i;
+    // The private pictures folder the tests' desktop settings name, beside their
+    // configuration folder.
+    const QString pictures =
+        QFileInfo(qEnvironmentVariable("XDG_CONFIG_HOME")).dir().filePath("pictures");
+    EXPECT_EQ(QString::fromLocal8Bit(r.save_directory), pictures + "/Corvalis/");
+    for (std::size_t i = 0; i < kUiFlagCount; ++i)
+        EXPECT_EQ(frame_->uiFlag(static_cast<UiFlag>(i)), i <= 1 ? 1 : 0) << i;
 
     EXPECT_EQ(frame_->panelPane()->windowTitle(), "Panel Manage");
     EXPECT_EQ(frame_->dockWidgetArea(frame_->panelPane()), Qt::RightDockWidgetArea);
@@ -232,16 +231,17 @@ TEST_F(MainFrameTest, MessagesAreRoutedAsTheTableSays) {
 TEST_F(MainFrameTest, StartCameraOpensPreviewsAndClosesTheSimulatedCamera) {
     startButton()->click();
     CameraRecord& r = record();
-    ASSERT_EQ(r.state, 1);
-    EXPECT_EQ(r.camera_type, 21);
+    ASSERT_EQ(r.state, KD_STATE_STARTED);
+    EXPECT_EQ(r.camera_type, KD_FAMILY_OSTRA);
     EXPECT_EQ(startButton()->text(), "Stop Camera");
     EXPECT_EQ(frame_->savePanel()->findChild<QPushButton*>(QStringLiteral("1000"))->text(),
               "Stop Camera");
     EXPECT_FALSE(frame_->cameraPanel()->findChild<QCheckBox*>(QStringLiteral("1104"))->isEnabled());
     EXPECT_FALSE(frame_->cameraPanel()->findChild<QComboBox*>(QStringLiteral("1051"))->isEnabled());
-    EXPECT_EQ(frame_->uiFlag(0), 0);
-    for (int flag : {3, 4, 5, 6, 7, 9, 10, 11, 12, 20}) EXPECT_EQ(frame_->uiFlag(flag), 1) << flag;
-    EXPECT_EQ(frame_->uiFlag(2), 0);
+    EXPECT_EQ(frame_->uiFlag(UiFlag::CameraClosed), 0);
+    for (int flag : {3, 4, 5, 6, 7, 9, 10, 11, 12, 20})
+        EXPECT_EQ(frame_->uiFlag(static_cast<UiFlag>(flag)), 1) << flag;
+    EXPECT_EQ(frame_->uiFlag(UiFlag::ExposureEntry), 0);
     // The crop is the whole frame the camera reports, and the user's exposure survived
     // the frame-speed command; 8-bit at frame speed 3.
     int w = 0, h = 0;
@@ -267,42 +267,43 @@ TEST_F(MainFrameTest, StartCameraOpensPreviewsAndClosesTheSimulatedCamera) {
     EXPECT_FALSE(child->close());
 
     startButton()->click();
-    EXPECT_EQ(r.state, 4);
+    EXPECT_EQ(r.state, KD_STATE_UNINITIALISED);
     EXPECT_EQ(child->preview().runState(), PreviewLoop::Stopped);
     EXPECT_EQ(startButton()->text(), "Start Camera");
     EXPECT_TRUE(frame_->cameraPanel()->findChild<QCheckBox*>(QStringLiteral("1104"))->isEnabled());
-    EXPECT_EQ(frame_->uiFlag(0), 1);
-    for (int flag : {3, 4, 5, 6, 7, 9, 10, 11, 12, 20}) EXPECT_EQ(frame_->uiFlag(flag), 0) << flag;
+    EXPECT_EQ(frame_->uiFlag(UiFlag::CameraClosed), 1);
+    for (int flag : {3, 4, 5, 6, 7, 9, 10, 11, 12, 20})
+        EXPECT_EQ(frame_->uiFlag(static_cast<UiFlag>(flag)), 0) << flag;
     EXPECT_EQ(r.captured_total, 0);
 
     // And again: a second opening works as the first did.
     startButton()->click();
-    EXPECT_EQ(r.state, 1);
+    EXPECT_EQ(r.state, KD_STATE_STARTED);
     startButton()->click();
-    EXPECT_EQ(r.state, 4);
+    EXPECT_EQ(r.state, KD_STATE_UNINITIALISED);
 }
 
 TEST_F(MainFrameTest, SixteenBitOpensAtFrameSpeedFour) {
     frame_->cameraPanel()->findChild<QCheckBox*>(QStringLiteral("1104"))->setChecked(true);
     startButton()->click();
-    ASSERT_EQ(record().state, 1);
+    ASSERT_EQ(record().state, KD_STATE_STARTED);
     EXPECT_EQ(record().frame_speed, 4);
     EXPECT_EQ(record().data_width_16, 1);
     startButton()->click();
-    EXPECT_EQ(record().state, 4);
+    EXPECT_EQ(record().state, KD_STATE_UNINITIALISED);
 }
 
 TEST_F(MainFrameTest, NoCameraGivesInitFailedAndStaysClosed) {
     for (int handle : corvalis::platform::sim::devices()) corvalis::platform::sim::unplug(handle);
     QCoreApplication::processEvents();
     startButton()->click();
-    EXPECT_EQ(record().state, 4);
+    EXPECT_EQ(record().state, KD_STATE_UNINITIALISED);
     ASSERT_EQ(boxes_.size(), 1u);
     EXPECT_EQ(boxes_[0].text, "Init Camera failed!");
     EXPECT_EQ(boxes_[0].caption, "Error");
     EXPECT_EQ(boxes_[0].icon, QMessageBox::Critical);
     EXPECT_EQ(startButton()->text(), "Start Camera");
-    EXPECT_EQ(frame_->uiFlag(20), 0);
+    EXPECT_EQ(frame_->uiFlag(UiFlag::Capture), 0);
 }
 
 TEST_F(MainFrameTest, PreviewWithoutMemoryLeavesTheCameraClosed) {
@@ -326,14 +327,14 @@ TEST_F(MainFrameTest, PreviewWithoutMemoryLeavesTheCameraClosed) {
     child->removeEventFilter(&refuse);
     frame_->removeEventFilter(&allow);
 
-    EXPECT_EQ(record().state, 4);
+    EXPECT_EQ(record().state, KD_STATE_UNINITIALISED);
     EXPECT_EQ(child->preview().runState(), PreviewLoop::Stopped);
     ASSERT_EQ(boxes_.size(), 1u);
     EXPECT_EQ(boxes_[0].text, "Init Camera failed!");
     EXPECT_EQ(startButton()->text(), "Start Camera");
     // The camera opens normally afterwards.
     startButton()->click();
-    EXPECT_EQ(record().state, 1);
+    EXPECT_EQ(record().state, KD_STATE_STARTED);
     startButton()->click();
 }
 
@@ -400,11 +401,11 @@ TEST_F(MainFrameTest, FunctionKeysAreAlwaysConsumed) {
     QTest::keyClick(frame_.get(), Qt::Key_F5);
     ASSERT_EQ(log_.size(), 1u);
     EXPECT_EQ(log_[0].message, msg::StartCameraKey);
-    frame_->setUiFlag(20, 1);
+    frame_->setUiFlag(UiFlag::Capture, 1);
     QTest::keyClick(frame_.get(), Qt::Key_F5);
     ASSERT_EQ(log_.size(), 2u);
     EXPECT_EQ(log_[1].message, msg::CaptureKey);
-    frame_->setUiFlag(20, 0);
+    frame_->setUiFlag(UiFlag::Capture, 0);
 
     frame_->cameraPanel()->findChild<QPushButton*>(QStringLiteral("1000"))->setFocus();
     QTest::keyClick(frame_.get(), Qt::Key_F2);
@@ -415,22 +416,22 @@ TEST_F(MainFrameTest, FunctionKeysAreAlwaysConsumed) {
 TEST_F(MainFrameTest, StartCameraKeyOpensTheCamera) {
     writeCaptureIni("[Key]\nStartCamera=F8\n");
     QTest::keyClick(frame_.get(), Qt::Key_F8);
-    EXPECT_EQ(record().state, 1);
+    EXPECT_EQ(record().state, KD_STATE_STARTED);
     QTest::keyClick(frame_.get(), Qt::Key_F8);
-    EXPECT_EQ(record().state, 4);
+    EXPECT_EQ(record().state, KD_STATE_UNINITIALISED);
 }
 
 TEST_F(MainFrameTest, UnplugDuringALongExposureClosesAndTellsTheUser) {
     record().exposure_ms = 60000;  // 0.6 s at the tests' time scale
     startButton()->click();
-    ASSERT_EQ(record().state, 1);
+    ASSERT_EQ(record().state, KD_STATE_STARTED);
     auto camera = corvalis::platform::sim::camera();
     ASSERT_NE(camera, nullptr);
     ASSERT_TRUE(waitUntil([&] { return camera->waitingReads() > 0; }));
 
     // Another device leaving changes nothing.
     sendMessage(frame_.get(), msg::CameraRemoved, 4);
-    EXPECT_EQ(record().state, 1);
+    EXPECT_EQ(record().state, KD_STATE_STARTED);
     EXPECT_TRUE(boxes_.empty());
 
     const std::vector<int> devices = corvalis::platform::sim::devices();
@@ -439,7 +440,7 @@ TEST_F(MainFrameTest, UnplugDuringALongExposureClosesAndTellsTheUser) {
     ASSERT_TRUE(waitUntil([&] { return !boxes_.empty(); }));
     ASSERT_EQ(boxes_.size(), 1u);
     EXPECT_EQ(boxes_[0].text, "Camera Disconnect,Please connect the camera.");
-    EXPECT_EQ(record().state, 4);
+    EXPECT_EQ(record().state, KD_STATE_UNINITIALISED);
     EXPECT_EQ(frame_->activeChild()->preview().runState(), PreviewLoop::Stopped);
     EXPECT_EQ(startButton()->text(), "Start Camera");
     EXPECT_EQ(frame_->cameraPanel()->findChild<QProgressBar*>(QStringLiteral("1007"))->value(), 0);
@@ -451,12 +452,82 @@ TEST_F(MainFrameTest, UnplugDuringALongExposureClosesAndTellsTheUser) {
 
 TEST_F(MainFrameTest, ClosingTheWindowClosesTheRunningCamera) {
     startButton()->click();
-    ASSERT_EQ(record().state, 1);
+    ASSERT_EQ(record().state, KD_STATE_STARTED);
     CChildFrame* child = frame_->activeChild();
     ASSERT_TRUE(frame_->close());
-    EXPECT_EQ(record().state, 4);
+    EXPECT_EQ(record().state, KD_STATE_UNINITIALISED);
     EXPECT_EQ(child->preview().runState(), PreviewLoop::Stopped);
     EXPECT_EQ(frame_->hotplugWatcher(), nullptr);
+}
+
+// Counts the picture's pure white pixels on a 4-pixel grid, as a share of the grid.
+double whiteShare(QWidget* view) {
+    const QImage picture = view->grab().toImage();
+    int white = 0, all = 0;
+    for (int y = 0; y < picture.height(); y += 4)
+        for (int x = 0; x < picture.width(); x += 4, ++all)
+            white += picture.pixelColor(x, y) == QColor(Qt::white);
+    return all == 0 ? 0.0 : static_cast<double>(white) / all;
+}
+
+TEST_F(MainFrameTest, NewAndOpenWhileTheCameraRunsLeaveThePreviewWhereItWas) {
+    startButton()->click();
+    ASSERT_EQ(record().state, KD_STATE_STARTED);
+    CChildFrame* camera = frame_->activeChild();
+    ASSERT_TRUE(waitUntil([&] { return camera->displayedFrames() >= 2; }));
+
+    // A new window and a file's window become active in turn; the camera stays pinned.
+    CChildFrame* fresh = frame_->newImageWindow();
+    const QString path = dir_.filePath(QStringLiteral("picture.bmp"));
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    ASSERT_TRUE(frame_->openDocument(path));
+    CChildFrame* document = frame_->activeChild();
+    ASSERT_NE(document, camera);
+    ASSERT_NE(document, fresh);
+    EXPECT_EQ(frame_->cameraChild(), camera);
+
+    // Every preview message still reaches the camera's window only.
+    spyOn(camera, "camera");
+    spyOn(document, "document");
+    sendMessage(frame_.get(), msg::Redisplay);
+    QCoreApplication::processEvents();
+    auto redisplays = [&](const QString& target) {
+        int count = 0;
+        for (const Seen& s : seen(target)) count += s.message == msg::Redisplay;
+        return count;
+    };
+    EXPECT_EQ(redisplays("camera"), 1);
+    EXPECT_TRUE(seen("document").empty());
+    sendMessage(frame_.get(), msg::RestoreFullArea);  // refits the camera's window
+
+    const int shown = camera->displayedFrames();
+    ASSERT_TRUE(waitUntil([&] { return camera->displayedFrames() >= shown + 2; }));
+    EXPECT_EQ(camera->preview().runState(), PreviewLoop::Running);
+    for (CChildFrame* other : {fresh, document}) {
+        EXPECT_EQ(other->preview().runState(), PreviewLoop::Stopped);
+        EXPECT_EQ(other->displayedFrames(), 0);
+        // Not the camera's picture to show: the closed-camera white, not the show buffer.
+        other->resize(300, 200);
+        EXPECT_GT(whiteShare(other->view()), 0.9);
+    }
+    EXPECT_LT(whiteShare(camera->view()), 0.5);
+
+    // A file's window may close while the camera runs; the camera's may not.
+    EXPECT_TRUE(document->close());
+    EXPECT_FALSE(camera->close());
+
+    // Stop: the camera's own preview ends and its view shows the closed picture.
+    frame_->mdiArea()->setActiveSubWindow(camera);
+    startButton()->click();
+    EXPECT_EQ(record().state, KD_STATE_UNINITIALISED);
+    EXPECT_EQ(camera->preview().runState(), PreviewLoop::Stopped);
+    EXPECT_GT(whiteShare(camera->view()), 0.9);
+    // Closed, the camera belongs to no window: the active one is the one it would open in.
+    frame_->mdiArea()->setActiveSubWindow(fresh);
+    EXPECT_EQ(frame_->cameraChild(), fresh);
 }
 
 TEST_F(MainFrameTest, OpenedFilesKeepTheFourMostRecent) {

@@ -15,7 +15,7 @@
 #include "eventually.h"
 #include "nimbus.h"
 #include "ostra.h"
-#include "shell/preview_loop.h"
+#include "preview/preview_loop.h"
 
 namespace {
 
@@ -139,7 +139,7 @@ class PreviewLoopTest : public ::testing::Test {
   protected:
     PreviewLoopTest() {
         CameraRecord& r = context.record;
-        r.camera_type = 21;
+        r.camera_type = KD_FAMILY_OSTRA;
         r.resolution_index = 4;
         r.exposure_ms = 200;
         r.image_width = camera.width;
@@ -266,7 +266,7 @@ TEST_F(PreviewLoopTest, StopShortensTheExposureAroundTheJoinAndIsHarmlessTwice) 
 
 TEST_F(PreviewLoopTest,
        SecondFamilyPicturesStartAfterTheDecodedHeaderAndStopOnlyReappliesTheExposure) {
-    context.record.camera_type = 31;
+    context.record.camera_type = KD_FAMILY_NIMBUS;
     makeLoop();
     ASSERT_EQ(start(), 1);
     showOneFrame();
@@ -384,6 +384,27 @@ TEST_F(PreviewLoopTest, AFailedStartLeavesNothingRunningOrAllocated) {
     EXPECT_EQ(loop->runState(), PreviewLoop::Stopped);
     camera.width = 8, camera.height = 6;
     EXPECT_EQ(start(), 1);
+}
+
+TEST_F(PreviewLoopTest, ASecondPreviewOverTheSameCameraIsRefusedAndTouchesNothing) {
+    makeLoop();
+    ASSERT_EQ(start(), KD_DONE);
+    showOneFrame();
+    const unsigned char* copy = context.rawFrameCopy.get();
+    const std::size_t copyBytes = context.rawFrameCopyBytes;
+
+    PreviewLoop second(context, camera.calls());
+    EXPECT_EQ(second.start(), KD_REFUSED);
+    EXPECT_EQ(second.runState(), PreviewLoop::Stopped);
+    second.stop();  // stopping the refused one frees nothing of the first
+    EXPECT_EQ(context.rawFrameCopy.get(), copy);
+    EXPECT_EQ(context.rawFrameCopyBytes, copyBytes);
+    showOneFrame();  // the first goes on
+
+    loop->stop();
+    EXPECT_EQ(context.rawFrameCopy, nullptr);
+    EXPECT_EQ(second.start(), KD_DONE);  // free again once the first has stopped
+    second.stop();
 }
 
 }  // namespace

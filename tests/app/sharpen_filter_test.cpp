@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "shell/sharpen_filter.h"
+#include "preview/sharpen_filter.h"
 
 namespace {
 

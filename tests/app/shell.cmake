@@ -2,9 +2,9 @@
 # frame with the panels on the simulated camera.
 corvalis_add_test(test_shell_logic
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/shell_logic_test.cpp
-          ${PROJECT_SOURCE_DIR}/app/shell/hotplug_watcher.cpp ${PROJECT_SOURCE_DIR}/app/shell/message_box.cpp
-          ${PROJECT_SOURCE_DIR}/app/shell/messages.cpp ${PROJECT_SOURCE_DIR}/app/shell/function_keys.cpp
-          ${PROJECT_SOURCE_DIR}/app/shell/window_fit.cpp
+          ${PROJECT_SOURCE_DIR}/app/shell/hotplug_watcher.cpp ${PROJECT_SOURCE_DIR}/app/ui/message_box.cpp
+          ${PROJECT_SOURCE_DIR}/app/ui/messages.cpp ${PROJECT_SOURCE_DIR}/app/config/function_keys.cpp
+          ${PROJECT_SOURCE_DIR}/app/session/window_fit.cpp
   LIBS corvalis_platform corvalis_common Qt6::Widgets
   ENV QT_QPA_PLATFORM=offscreen CORVALIS_CAMERA=simulator)
 target_include_directories(test_shell_logic PRIVATE ${PROJECT_SOURCE_DIR}/app ${PROJECT_SOURCE_DIR}/imaging/include)

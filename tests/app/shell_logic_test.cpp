@@ -8,11 +8,11 @@
 #include <fstream>
 #include <vector>
 
+#include "config/function_keys.h"
 #include "platform/sim.h"
-#include "shell/function_keys.h"
+#include "session/window_fit.h"
 #include "shell/hotplug_watcher.h"
-#include "shell/messages.h"
-#include "shell/window_fit.h"
+#include "ui/messages.h"
 
 namespace {
 
@@ -208,12 +208,30 @@ TEST(SelectionCropTest, SelectionOutsideTheWindowIsClamped) {
     EXPECT_EQ(c.roiY0, 1);
     EXPECT_EQ(c.roiX1, 1023);
     EXPECT_EQ(c.roiY1, 511);
-    // An inverted selection collapses to nothing rather than a negative size.
-    ASSERT_TRUE(cropFromSelection(RECT{0, 0, 512, 256}, RECT{300, 200, 100, 50}, 1024, 512, c));
-    EXPECT_EQ(c.crop.right - c.crop.left, 0);
-    EXPECT_EQ(c.crop.bottom - c.crop.top, 0);
+    // An inverted selection collapses to nothing, which is refused like any empty crop.
+    EXPECT_FALSE(cropFromSelection(RECT{0, 0, 512, 256}, RECT{300, 200, 100, 50}, 1024, 512, c));
     // A window with no client area maps nothing.
     EXPECT_FALSE(cropFromSelection(RECT{0, 0, 0, 256}, RECT{0, 0, 10, 10}, 1024, 512, c));
+}
+
+TEST(SelectionCropTest, ASelectionUnderTwoPicturePixelsIsRefused) {
+    // A 1000-pixel view over a 500-pixel picture: 2 view pixels are 1 picture pixel.
+    SelectionCrop c;
+    c.crop = RECT{7, 7, 7, 7};
+    c.roiX0 = 0;
+    // 10..14 maps to 5..7, rounded to 4..6: two pixels across, kept.
+    ASSERT_TRUE(cropFromSelection(RECT{0, 0, 1000, 1000}, RECT{10, 10, 14, 200}, 500, 500, c));
+    EXPECT_EQ(c.crop.right - c.crop.left, 2);
+    // 12..15 maps to 6..7.5, rounded to 6..6: empty across; the result is left alone.
+    c.crop = RECT{7, 7, 7, 7};
+    c.roiX0 = 0;
+    EXPECT_FALSE(cropFromSelection(RECT{0, 0, 1000, 1000}, RECT{12, 10, 15, 200}, 500, 500, c));
+    EXPECT_EQ(c.crop.left, 7);
+    EXPECT_EQ(c.roiX0, 0);
+    // The same down.
+    EXPECT_FALSE(cropFromSelection(RECT{0, 0, 1000, 1000}, RECT{10, 12, 200, 15}, 500, 500, c));
+    // A picture of no size (nothing known yet) gives no crop at all.
+    EXPECT_FALSE(cropFromSelection(RECT{0, 0, 100, 100}, RECT{10, 10, 50, 50}, 0, 0, c));
 }
 
 TEST(FunctionKeys, ComparisonOrderAndTheRunningCamera) {

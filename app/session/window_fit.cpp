@@ -1,4 +1,4 @@
-#include "shell/window_fit.h"
+#include "session/window_fit.h"
 
 #include <algorithm>
 #include <cmath>
@@ -62,17 +62,20 @@ bool cropFromSelection(const RECT& client, const RECT& selection, int imageWidth
     crop.top = scaleEdge(top, client.top, clientHeight, imageHeight);
     crop.bottom = scaleEdge(bottom, client.top, clientHeight, imageHeight);
 
-    out.roiX0 = std::max(crop.left + crop.left % 2, 1);
-    out.roiY0 = std::max(crop.top + crop.top % 2, 1);
+    SelectionCrop mapped;
+    mapped.roiX0 = std::max(crop.left + crop.left % 2, 1);
+    mapped.roiY0 = std::max(crop.top + crop.top % 2, 1);
     const int w = crop.right - crop.left;
     const int h = crop.bottom - crop.top;
-    out.roiX1 = w + w % 2 - 1;
-    out.roiY1 = h + h % 2 - 1;
+    mapped.roiX1 = w + w % 2 - 1;
+    mapped.roiY1 = h + h % 2 - 1;
 
     crop.left -= crop.left % 2;
     crop.top -= crop.top % 2;
     crop.right -= crop.right % 2;
     crop.bottom -= crop.bottom % 2;
-    out.crop = crop;
+    if (crop.right - crop.left < 2 || crop.bottom - crop.top < 2) return false;
+    mapped.crop = crop;
+    out = mapped;
     return true;
 }

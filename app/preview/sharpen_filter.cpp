@@ -1,4 +1,4 @@
-#include "shell/sharpen_filter.h"
+#include "preview/sharpen_filter.h"
 
 #include <algorithm>
 #include <cmath>

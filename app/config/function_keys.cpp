@@ -1,4 +1,4 @@
-#include "shell/function_keys.h"
+#include "config/function_keys.h"
 
 #include "common/ini_file.h"
 

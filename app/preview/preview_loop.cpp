@@ -1,4 +1,4 @@
-#include "shell/preview_loop.h"
+#include "preview/preview_loop.h"
 
 #include <algorithm>
 #include <chrono>
@@ -7,13 +7,12 @@
 #include <new>
 #include <system_error>
 
-#include "nimbus.h"
-#include "ostra.h"
+#include "kd_raw_frame.h"
 
 namespace {
 
-constexpr int kOstraFamily = 21;
-constexpr int kNimbusFamily = 31;
+// The first family's resolution modes are 0 to 4.
+constexpr int kLastOstraMode = 4;
 
 // A zero-filled block, or null when it cannot be had.
 std::unique_ptr<unsigned char[]> allocateZeroed(std::size_t bytes) {
@@ -56,30 +55,22 @@ std::size_t PreviewLoop::rawFrameBytes(int cameraType, int mode, int width, int 
     if (width <= 0 || height <= 0) return 0;
     const std::size_t pixels = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
     if (pixels > std::numeric_limits<std::size_t>::max() / 6) return 0;
-    std::size_t bytes = pixels * 6;
-    if (cameraType == kNimbusFamily) {
-        bytes = std::max(bytes, static_cast<std::size_t>(NIMBUS_HEADER_BYTES) + pixels);
-    } else if (cameraType == kOstraFamily) {
-        // The grab writes the whole raw read-out, which is not the picture size; the
-        // data width may change while the preview runs, so room for 16 bits is kept.
-        int grab = OstraIICameraGrabBytes(mode, 1);
-        if (grab == 0)
-            for (int m = 0; m <= 4; ++m) grab = std::max(grab, OstraIICameraGrabBytes(m, 1));
-        bytes = std::max(bytes, static_cast<std::size_t>(grab));
+    // The first family's grab writes the whole raw read-out, which is not the picture
+    // size; the data width may change while the preview runs, so room for 16 bits is
+    // kept, and an unknown mode gets room for the largest.
+    std::size_t grab = KdRawGrabBytes(cameraType, mode, 1, width, height);
+    if (grab == 0 && cameraType == KD_FAMILY_OSTRA) {
+        for (int m = 0; m <= kLastOstraMode; ++m)
+            grab = std::max(grab, KdRawGrabBytes(cameraType, m, 1, width, height));
     }
-    return bytes;
+    return std::max(pixels * 6, grab);
 }
 
 std::size_t PreviewLoop::rawFrameCopyBytes(int cameraType, int mode, int width, int height) {
     const std::size_t raw = rawFrameBytes(cameraType, mode, width, height);
     if (raw == 0) return 0;
-    std::size_t bytes = static_cast<std::size_t>(width) * height * 2;
-    if (cameraType == kNimbusFamily)
-        bytes = std::max(bytes, static_cast<std::size_t>(NIMBUS_HEADER_BYTES) + bytes / 2);
-    if (cameraType == kOstraFamily) {
-        const int grab = OstraIICameraGrabBytes(mode, 1);
-        bytes = std::max(bytes, static_cast<std::size_t>(grab > 0 ? grab : 0));
-    }
+    const std::size_t bytes = std::max(static_cast<std::size_t>(width) * height * 2,
+                                       KdRawGrabBytes(cameraType, mode, 1, width, height));
     return std::min(bytes, raw);
 }
 
@@ -97,13 +88,17 @@ void flipPictureRows(unsigned char* picture, std::size_t rowBytes, int rows,
 int PreviewLoop::start() {
     if (runState() != Stopped) {
         exchange_.clearReady();  // drop the pending frame, nothing more
-        return 0;
+        return KD_NOTHING_DONE;
+    }
+    {
+        std::lock_guard<std::mutex> guard(context_.displayLock);
+        if (context_.runningPreview != nullptr) return KD_REFUSED;
     }
     int width = 0, height = 0;
     calls_.getImageSize(&record_, &width, &height);
     const int mode = record_.resolution_index & 0xFF;
     const std::size_t raw = rawFrameBytes(record_.camera_type, mode, width, height);
-    if (raw == 0) return -1;
+    if (raw == 0) return KD_NO_CAMERA;
     width_ = width;
     height_ = height;
     rawBytes_ = raw;
@@ -112,7 +107,7 @@ int PreviewLoop::start() {
 
     const std::size_t picture = static_cast<std::size_t>(width) * height * 6;
     // The second family's decode puts the raw frame's header before the pixels.
-    pictureOffset_ = record_.camera_type == kNimbusFamily ? NIMBUS_HEADER_BYTES : 0;
+    pictureOffset_ = KdRawHeaderBytes(record_.camera_type);
     for (auto& frame : frames_) frame = allocateZeroed(raw);
     decoded_ = allocateZeroed(picture + pictureOffset_);
     cropBuffer_ = allocateZeroed(picture);
@@ -123,12 +118,13 @@ int PreviewLoop::start() {
                            flipRow_ && redisplayRaw_ && copy;
     if (!allocated) {
         freeBuffers();
-        return -2;
+        return KD_OUT_OF_MEMORY;
     }
     {
-        std::lock_guard<std::mutex> guard(displayLock_);
+        std::lock_guard<std::mutex> guard(context_.displayLock);
         context_.rawFrameCopy = std::move(copy);
         context_.rawFrameCopyBytes = raw;
+        context_.runningPreview = this;
     }
     grabBuffer_ = frames_[0].get();
     exchange_.setSlot(frames_[1].get());
@@ -146,9 +142,9 @@ int PreviewLoop::start() {
         stopRequested_.notify_all();
         if (grab_.joinable()) grab_.join();
         freeBuffers();
-        return -2;
+        return KD_OUT_OF_MEMORY;
     }
-    return 1;
+    return KD_DONE;
 }
 
 void PreviewLoop::shortenExposure(bool restartLongExposure) {
@@ -158,7 +154,7 @@ void PreviewLoop::shortenExposure(bool restartLongExposure) {
 
 void PreviewLoop::stop() {
     if (!grab_.joinable() && !display_.joinable()) return;  // already stopped
-    const bool ostra = record_.camera_type != kNimbusFamily;
+    const bool ostra = record_.camera_type != KD_FAMILY_NIMBUS;
     const std::uint32_t exposure = record_.exposure_ms;
     // A grab blocked in a long exposure returns once the exposure is cut short.
     if (ostra) record_.exposure_ms = 1;
@@ -186,16 +182,18 @@ void PreviewLoop::freeBuffers() {
     cropBuffer_.reset();
     flipRow_.reset();
     redisplayRaw_.reset();
-    std::lock_guard<std::mutex> guard(displayLock_);
+    std::lock_guard<std::mutex> guard(context_.displayLock);
+    if (context_.runningPreview != this) return;  // the shared copy is another's
     context_.rawFrameCopy.reset();
     context_.rawFrameCopyBytes = 0;
+    context_.runningPreview = nullptr;
 }
 
 void PreviewLoop::pause() {
     if (runState() == Stopped) return;  // nothing to pause; a later start must still work
     runState_.store(Paused, std::memory_order_relaxed);
     exchange_.clearReady();
-    if (record_.camera_type == kNimbusFamily) return;
+    if (record_.camera_type == KD_FAMILY_NIMBUS) return;
     // Ends the exposure in progress so that no frame of the old settings arrives late.
     const std::uint32_t exposure = record_.exposure_ms;
     record_.exposure_ms = 1;
@@ -225,7 +223,7 @@ void PreviewLoop::grabThread() {
             sleepUnlessStopped(10);
             continue;
         }
-        if (calls_.grabFrame(&record_, grabBuffer_) == 1) {
+        if (calls_.grabFrame(&record_, grabBuffer_) == KD_DONE) {
             exchange_.exchange(grabBuffer_, 1);  // drain the camera at its full rate
         } else {
             sleepUnlessStopped(10);  // nothing came (or the camera is gone): try again
@@ -264,7 +262,7 @@ void PreviewLoop::displayThread() {
             sleepUnlessStopped(10);
             continue;
         }
-        std::lock_guard<std::mutex> guard(displayLock_);
+        std::lock_guard<std::mutex> guard(context_.displayLock);
         std::memcpy(context_.rawFrameCopy.get(), workBuffer_, copyBytes_);
         int cropWidth = 0, cropHeight = 0;
         if (!decodeFlipCrop(workBuffer_, cropWidth, cropHeight)) continue;
@@ -286,7 +284,7 @@ bool PreviewLoop::redisplay() {
     if (idle()) return false;
     bool draw = false;
     {
-        std::lock_guard<std::mutex> guard(displayLock_);
+        std::lock_guard<std::mutex> guard(context_.displayLock);
         // The raw frame copy is the frame on screen. The work buffer is not used: the
         // display thread may be swapping it out at this moment, and it has been decoded
         // already. The copy is decoded through a scratch so that it stays untouched.

@@ -2,7 +2,7 @@
 #include <string>
 
 // Function keys F1 to F12 and the actions assigned to them in section "Key" of
-// "../Bin/Capture.ini" (read at each key press, relative to the working directory).
+// Capture.ini in the configuration folder (read at each key press).
 struct FunctionKeyAssignments {
     std::string waitScan;     // focus the save panel's file-name field
     std::string capture;      // take a capture (only while the camera runs)
@@ -11,10 +11,8 @@ struct FunctionKeyAssignments {
 
 enum class FunctionKeyAction { None, FocusFileName, Capture, StartCamera };
 
-inline constexpr const char* kCaptureIniPath = "../Bin/Capture.ini";
-
 // A missing or unreadable file gives empty values, so no key matches.
-FunctionKeyAssignments readFunctionKeyAssignments(const std::string& iniPath = kCaptureIniPath);
+FunctionKeyAssignments readFunctionKeyAssignments(const std::string& iniPath);
 
 // The action for F<keyNumber> (1 to 12): the name "F<n>" compared case-sensitively with
 // "WaitScan", then "Capture" (skipped while the camera is not running), then

@@ -22,6 +22,7 @@ struct SelectionCrop {
     RECT crop{};
     int roiX0 = 0, roiY0 = 0, roiX1 = 0, roiY1 = 0;
 };
-// False (nothing to map) when the client rectangle is empty.
+// False (nothing to map) when the client rectangle is empty, or when the selection
+// covers less than 2 picture pixels across or down: its crop would be empty.
 bool cropFromSelection(const RECT& client, const RECT& selection, int imageWidth, int imageHeight,
                        SelectionCrop& out);

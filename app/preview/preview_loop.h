@@ -7,8 +7,8 @@
 #include <mutex>
 #include <thread>
 
-#include "shell/frame_context.h"
-#include "shell/sharpen_filter.h"
+#include "preview/sharpen_filter.h"
+#include "session/frame_context.h"
 
 // The camera and imaging calls the preview makes, always with the main frame's record.
 // The defaults are the library's exports; tests drive the loop with fakes.
@@ -53,7 +53,7 @@ void flipPictureRows(unsigned char* picture, std::size_t rowBytes, int rows,
 // The live preview of the image window: a grab thread that drains the camera into the
 // exchange and a display thread that decodes the newest frame, turns it upright, crops
 // it, optionally sharpens it and hands it to the show buffer. It never paints: the view
-// draws the show buffer under displayLock() when told a frame is there.
+// draws the show buffer under the frame context's display lock when told a frame is there.
 //
 // Every method except the threads' own runs on the user-interface thread.
 class PreviewLoop {
@@ -66,8 +66,10 @@ class PreviewLoop {
     PreviewLoop(const PreviewLoop&) = delete;
     PreviewLoop& operator=(const PreviewLoop&) = delete;
 
-    // Start request. 1 started; 0 already running (only drops the pending frame);
-    // -1 the camera reports no picture size; -2 a buffer could not be allocated.
+    // Start request. KD_DONE started; KD_NOTHING_DONE already running (only drops the
+    // pending frame); KD_NO_CAMERA the camera reports no picture size; KD_OUT_OF_MEMORY
+    // a buffer could not be allocated; KD_REFUSED another preview already runs over the
+    // same frame context.
     // On a failure nothing is left allocated or running.
     int start();
     // Ends both threads (shortening a long exposure first) and frees the buffers.
@@ -87,7 +89,8 @@ class PreviewLoop {
     int height() const { return height_; }
     // Bytes of each raw frame buffer and of the raw frame copy since the last start.
     std::size_t rawBytes() const { return rawBytes_; }
-    std::mutex& displayLock() { return displayLock_; }
+    // The frame context's display lock, which the loop takes for each frame.
+    std::mutex& displayLock() { return context_.displayLock; }
 
     // Bytes a raw frame buffer needs for a camera of `cameraType` whose picture is
     // width x height in resolution mode `mode`: room for three 16-bit samples per pixel
@@ -136,7 +139,6 @@ class PreviewLoop {
     std::unique_ptr<unsigned char[]> redisplayRaw_;
     SharpenFilter sharpen_;
 
-    std::mutex displayLock_;
     std::mutex sleepLock_;
     std::condition_variable stopRequested_;
     std::thread grab_, display_;
