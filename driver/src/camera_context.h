@@ -38,7 +38,7 @@ class CameraContext {
     ParameterTeams& teams() { return teams_; }
     std::mutex& decodeLock() { return decodeLock_; }
 
-    // One frame read into staging, then the whole frame copied out: 1, 0 or -3.
+    // One frame read into staging, then the whole frame copied out; the read's result.
     int grab(std::uint8_t* destination);
     // The colour processor of the data width in force.
     void setWhiteBalancePending(bool pending);

@@ -4,6 +4,7 @@
 #include <mutex>
 #include <vector>
 
+#include "ostra.h"
 #include "sensor_device.h"
 
 namespace ostra {
@@ -13,9 +14,10 @@ namespace ostra {
 // the largest read-out, so a read allocates nothing.
 class FrameReader {
   public:
-    static constexpr int kDelivered = 1;
-    static constexpr int kFailedCheck = 0;
-    static constexpr int kNoFrame = -3;
+    // A read's results are the grab export's.
+    static constexpr int kDelivered = OSTRA_DONE;
+    static constexpr int kFailedCheck = OSTRA_NOTHING_DONE;
+    static constexpr int kNoFrame = OSTRA_NO_FRAME;
     // A read of a long exposure is accepted even right after a data-width change.
     static constexpr std::uint32_t kDiscardExemptMs = 2000;
 
@@ -24,8 +26,8 @@ class FrameReader {
     bool allocate();
 
     // Reads one frame into `target`, which holds at least maxFrameBytes(); writes the
-    // bytes per sample of the frame. 1 delivered, 0 failed its check (target not
-    // written; a fresh frame is started), -3 no frame (sensor busy, nothing read,
+    // bytes per sample of the frame. kDelivered, kFailedCheck (target not
+    // written; a fresh frame is started), kNoFrame no frame (sensor busy, nothing read,
     // or discarded after a data-width change).
     int read(std::uint8_t* target, int& bytesPerSample);
 

@@ -1,5 +1,5 @@
 // The exported functions of libostra.so: each finds the one camera context and hands
-// the call to it. No exception leaves an export: running out of memory gives -2,
+// the call to it. No exception leaves an export: running out of memory gives OSTRA_OUT_OF_MEMORY,
 // anything else the export's failure result.
 #include <atomic>
 #include <cstring>
@@ -24,29 +24,27 @@ namespace {
 std::mutex lifeLock;
 std::atomic<CameraContext*> current{nullptr};
 
-constexpr int kNoCamera = -1;
-constexpr int kOutOfMemory = -2;
-constexpr int kRefused = -4;
 constexpr int kGainWaitPolls = 10;
 constexpr std::uint32_t kGainWaitMs = 100;
 constexpr std::uint32_t kRestartSettleMs = 200;
 
+// The one guard of every export: no exception leaves the library.
 template <typename F>
 int guarded(F&& body) {
     try {
         return body();
     } catch (const std::bad_alloc&) {
-        return kOutOfMemory;
+        return OSTRA_OUT_OF_MEMORY;
     } catch (...) {
-        return kNoCamera;
+        return OSTRA_NO_CAMERA;
     }
 }
 
-// Runs `body(context, sensor)` when a camera context exists, else -1.
+// Runs `body(context, sensor)` when a camera context exists, else OSTRA_NO_CAMERA.
 template <typename F>
 int withCamera(F&& body) {
     CameraContext* context = current.load(std::memory_order_acquire);
-    if (context == nullptr) return kNoCamera;
+    if (context == nullptr) return OSTRA_NO_CAMERA;
     return guarded([&] { return body(*context, context->sensor()); });
 }
 
@@ -54,9 +52,9 @@ int withCamera(F&& body) {
 template <typename T, typename F>
 int get(T* target, F&& value) {
     return withCamera([&](CameraContext& c, SensorDevice& s) {
-        if (target == nullptr) return 0;
+        if (target == nullptr) return OSTRA_NOTHING_DONE;
         *target = static_cast<T>(value(c, s));
-        return 1;
+        return OSTRA_DONE;
     });
 }
 
@@ -81,19 +79,19 @@ int OstraIICameraInit(int mode, KdWindow* display, KdWindow* notify) {
     delete current.exchange(nullptr, std::memory_order_acq_rel);
     return guarded([&] {
         auto context = std::make_unique<CameraContext>();
-        if (!context->open(lowByte(mode), display, notify)) return kNoCamera;
+        if (!context->open(lowByte(mode), display, notify)) return OSTRA_NO_CAMERA;
         current.store(context.release(), std::memory_order_release);
-        return 1;
+        return OSTRA_DONE;
     });
 }
 
 int OstraIICameraUnInit(void) {
     std::lock_guard lock(lifeLock);
     std::unique_ptr<CameraContext> context(current.exchange(nullptr, std::memory_order_acq_rel));
-    if (!context) return kNoCamera;
+    if (!context) return OSTRA_NO_CAMERA;
     return guarded([&] {
         context->close();
-        return 1;
+        return OSTRA_DONE;
     });
 }
 
@@ -109,57 +107,59 @@ int OstraIICameraStop(void) {
 int OstraIICameraSetVideoMessage(unsigned int message) {
     return withCamera([&](CameraContext& c, SensorDevice&) {
         c.stream().setVideoMessage(message);
-        return 1;
+        return OSTRA_DONE;
     });
 }
 int OstraIICameraDisplayEnable(int on) {
     return withCamera([&](CameraContext& c, SensorDevice&) {
         c.stream().setDisplayEnabled(on);
-        return 1;
+        return OSTRA_DONE;
     });
 }
 
 int OstraIICameraGrabFrame(unsigned char* destination) {
-    return withCamera(
-        [&](CameraContext& c, SensorDevice&) { return destination ? c.grab(destination) : 0; });
+    return withCamera([&](CameraContext& c, SensorDevice&) {
+        return destination ? c.grab(destination) : OSTRA_NOTHING_DONE;
+    });
 }
 
 int OstraIICameraDecode(unsigned char* raw, unsigned char* rgb, int, int, int to8) {
     return withCamera([&](CameraContext& c, SensorDevice& s) {
-        if (raw == nullptr || rgb == nullptr) return 0;
+        if (raw == nullptr || rgb == nullptr) return OSTRA_NOTHING_DONE;
         ostra::decodeFrame(c.decodeLock(), s.processor8(), s.processor16(), s.state().dataWidth,
                            s.frameLayout(), raw, rgb, to8 != 0);
-        return 1;
+        return OSTRA_DONE;
     });
 }
 
 int OstraIICameraCaptureFile(const char* basePath, int formats) {
-    return withCamera([&](CameraContext& c, SensorDevice& s) {
-        if (basePath == nullptr) return 0;
+    return withCamera([&](CameraContext& c, SensorDevice& s) -> int {
+        if (basePath == nullptr) return OSTRA_NOTHING_DONE;
         return ostra::captureFrameFiles(s, c.reader(), c.decodeLock(), &c.stream(), basePath,
                                         formats);
     });
 }
 
 int OstraIICameraSetResolution(int mode) {
-    return withCamera(
-        [&](CameraContext&, SensorDevice& s) { return s.setMode(lowByte(mode)) ? 1 : 0; });
+    return withCamera([&](CameraContext&, SensorDevice& s) {
+        return s.setMode(lowByte(mode)) ? OSTRA_DONE : OSTRA_NOTHING_DONE;
+    });
 }
 int OstraIICameraGetResolution(unsigned char* mode) {
     return get(mode, [](CameraContext&, SensorDevice& s) { return s.mode(); });
 }
 int OstraIICameraGetImageSize(int* width, int* height) {
     return withCamera([&](CameraContext&, SensorDevice& s) {
-        if (width == nullptr || height == nullptr) return 0;
+        if (width == nullptr || height == nullptr) return OSTRA_NOTHING_DONE;
         s.imageSize(*width, *height);
-        return 1;
+        return OSTRA_DONE;
     });
 }
 
 int OstraIICameraSetAeState(int on) {
     return withCamera([&](CameraContext& c, SensorDevice& s) {
         c.controls().setAeState(on, s);
-        return 1;
+        return OSTRA_DONE;
     });
 }
 int OstraIICameraGetAeState(int* on) {
@@ -171,7 +171,7 @@ int OstraIICameraSetExposureTime(int milliseconds) {
         // The product wraps like the camera's 32-bit arithmetic.
         const std::uint32_t micros = static_cast<std::uint32_t>(milliseconds) * 1000u;
         s.setExposureRows(rowsFor(micros, s.rowTime()));
-        return 1;
+        return OSTRA_DONE;
     });
 }
 int OstraIICameraGetExposureTime(unsigned int* milliseconds) {
@@ -194,14 +194,14 @@ int OstraIICameraRestartLongExposure(int restartStreaming) {
         } else {
             s.restart();
         }
-        return 1;
+        return OSTRA_DONE;
     });
 }
 
 int OstraIICameraSetLongExpPower(int on) {
     return withCamera([&](CameraContext&, SensorDevice& s) {
         s.setLongExposurePower(on);
-        return 1;
+        return OSTRA_DONE;
     });
 }
 int OstraIICameraGetLongExpPower(int* on) {
@@ -210,7 +210,7 @@ int OstraIICameraGetLongExpPower(int* on) {
 int OstraIICameraSetAnalogGain(int gain) {
     return withCamera([&](CameraContext&, SensorDevice& s) {
         s.setAnalogueGain(low16(gain));
-        return 1;
+        return OSTRA_DONE;
     });
 }
 int OstraIICameraGetAnalogGain(unsigned short* gain) {
@@ -220,7 +220,7 @@ int OstraIICameraGetAnalogGain(unsigned short* gain) {
 int OstraIICameraSetAWBState(int armed) {
     return withCamera([&](CameraContext& c, SensorDevice&) {
         c.setWhiteBalancePending(armed != 0);
-        return 1;
+        return OSTRA_DONE;
     });
 }
 int OstraIICameraGetAWBState(int* pending) {
@@ -230,24 +230,24 @@ int OstraIICameraGetAWBState(int* pending) {
 int OstraIICameraSetGain(int red, int green, int blue) {
     return withCamera([&](CameraContext&, SensorDevice& s) {
         s.setGains(low16(red), low16(green), low16(blue));
-        return 1;
+        return OSTRA_DONE;
     });
 }
 int OstraIICameraGetGain(int* red, int* green, int* blue) {
     return withCamera([&](CameraContext& c, SensorDevice&) {
-        if (red == nullptr || green == nullptr || blue == nullptr) return 0;
+        if (red == nullptr || green == nullptr || blue == nullptr) return OSTRA_NOTHING_DONE;
         // A pending one-push balance is measured by the next decode: give it about a second.
         for (int poll = 0; poll < kGainWaitPolls && c.whiteBalancePending(); ++poll)
             device_clock::sleepMs(kGainWaitMs);
         c.adoptProcessorGains(*red, *green, *blue);
-        return 1;
+        return OSTRA_DONE;
     });
 }
 
 int OstraIICameraSetGamma(int gamma) {
     return withCamera([&](CameraContext&, SensorDevice& s) {
         s.setGamma(lowByte(gamma));
-        return 1;
+        return OSTRA_DONE;
     });
 }
 int OstraIICameraGetGamma(unsigned char* gamma) {
@@ -256,7 +256,7 @@ int OstraIICameraGetGamma(unsigned char* gamma) {
 int OstraIICameraSetContrast(int contrast) {
     return withCamera([&](CameraContext&, SensorDevice& s) {
         s.setContrast(lowByte(contrast));
-        return 1;
+        return OSTRA_DONE;
     });
 }
 int OstraIICameraGetContrast(unsigned char* contrast) {
@@ -265,7 +265,7 @@ int OstraIICameraGetContrast(unsigned char* contrast) {
 int OstraIICameraSetSaturation(int saturation) {
     return withCamera([&](CameraContext& c, SensorDevice& s) {
         c.controls().setSaturation(saturation, s);
-        return 1;
+        return OSTRA_DONE;
     });
 }
 int OstraIICameraGetSaturation(unsigned char* saturation) {
@@ -275,7 +275,7 @@ int OstraIICameraGetSaturation(unsigned char* saturation) {
 int OstraIICameraSetColorEnhancement(int on) {
     return withCamera([&](CameraContext& c, SensorDevice& s) {
         c.controls().setColorEnhancement(on, s);
-        return 1;
+        return OSTRA_DONE;
     });
 }
 int OstraIICameraGetColorEnhancement(int* on) {
@@ -284,7 +284,7 @@ int OstraIICameraGetColorEnhancement(int* on) {
 int OstraIICameraSetMonochrome(int on) {
     return withCamera([&](CameraContext& c, SensorDevice& s) {
         c.controls().setMonochrome(on, s);
-        return 1;
+        return OSTRA_DONE;
     });
 }
 int OstraIICameraGetMonochrome(int* on) {
@@ -294,26 +294,26 @@ int OstraIICameraGetMonochrome(int* on) {
 int OstraIICameraSetMirror(int axis, int on) {
     return withCamera([&](CameraContext&, SensorDevice& s) {
         if (axis == 0 || axis == 1) s.setMirror(axis, on != 0);
-        return 1;
+        return OSTRA_DONE;
     });
 }
 int OstraIICameraGetMirror(int axis, int* on) {
     return withCamera([&](CameraContext&, SensorDevice& s) {
         if ((axis == 0 || axis == 1) && on != nullptr) *on = s.mirror(axis) ? 1 : 0;
-        return 1;
+        return OSTRA_DONE;
     });
 }
 
 int OstraIICameraSetFrameSpeed(int speed) {
     return withCamera([&](CameraContext&, SensorDevice& s) {
         const int value = lowByte(speed);
-        if (value == 1 && s.dataWidth() == 2) return kRefused;
+        if (value == 1 && s.dataWidth() == 2) return OSTRA_REFUSED;
         // The exposure keeps its duration across the change of row time.
         const float duration = static_cast<float>(s.exposureRows()) * s.rowTime();
         s.setFrameSpeed(value);
         const float rowTime = s.rowTime();
         s.setExposureRows(static_cast<std::uint32_t>((rowTime + duration - 1.0f) / rowTime));
-        return 1;
+        return OSTRA_DONE;
     });
 }
 int OstraIICameraGetFrameSpeed(unsigned char* speed) {
@@ -322,7 +322,7 @@ int OstraIICameraGetFrameSpeed(unsigned char* speed) {
 int OstraIICameraSetDataWide(int wide) {
     return withCamera([&](CameraContext&, SensorDevice& s) {
         s.setDataWidth(wide != 0 ? 2 : 1);
-        return 1;
+        return OSTRA_DONE;
     });
 }
 int OstraIICameraGetDataWide(int* wide) {
@@ -332,13 +332,13 @@ int OstraIICameraGetDataWide(int* wide) {
 int OstraIICameraSaveParameter(int team) {
     return withCamera([&](CameraContext& c, SensorDevice& s) {
         c.teams().save(lowByte(team), s, c.controls());
-        return 1;
+        return OSTRA_DONE;
     });
 }
 int OstraIICameraReadParameter(int team) {
     return withCamera([&](CameraContext& c, SensorDevice& s) {
         c.teams().read(lowByte(team), s, c.controls());
-        return 1;
+        return OSTRA_DONE;
     });
 }
 int OstraIICameraGetCurrentParameterTeam(unsigned char* team) {
