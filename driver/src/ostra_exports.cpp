@@ -1,11 +1,13 @@
 // The exported functions of libostra.so: each finds the one camera context and hands
 // the call to it. No exception leaves an export: running out of memory gives OSTRA_OUT_OF_MEMORY,
 // anything else the export's failure result.
-#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <memory>
 #include <mutex>
 #include <new>
+#include <utility>
 
 #include "camera_context.h"
 #include "frame_decode.h"
@@ -19,10 +21,15 @@ namespace device_clock = corvalis::platform::clock;
 
 namespace {
 
-// Init and UnInit replace the context under this lock; the other exports read the
-// pointer without it (the caller keeps UnInit after every other call).
+// Init and UnInit take turns under lifeLock. The other exports find the context under
+// contextLock and count themselves as its users while they run, so that a context is
+// closed and freed only after every export using it has left.
 std::mutex lifeLock;
-std::atomic<CameraContext*> current{nullptr};
+std::mutex contextLock;
+std::condition_variable usersLeft;
+CameraContext* current = nullptr;  // under contextLock
+int users = 0;                     // under contextLock
+constexpr std::chrono::milliseconds kCancelRepeat{1};
 
 constexpr int kGainWaitPolls = 10;
 constexpr std::uint32_t kGainWaitMs = 100;
@@ -43,9 +50,34 @@ int guarded(F&& body) {
 // Runs `body(context, sensor)` when a camera context exists, else OSTRA_NO_CAMERA.
 template <typename F>
 int withCamera(F&& body) {
-    CameraContext* context = current.load(std::memory_order_acquire);
-    if (context == nullptr) return OSTRA_NO_CAMERA;
+    CameraContext* context = nullptr;
+    {
+        std::lock_guard lock(contextLock);
+        if (current == nullptr) return OSTRA_NO_CAMERA;
+        context = current;
+        ++users;
+    }
+    struct Leave {
+        ~Leave() {
+            std::lock_guard lock(contextLock);
+            --users;
+            usersLeft.notify_all();
+        }
+    } leave;
     return guarded([&] { return body(*context, context->sensor()); });
+}
+
+// Takes the context away from the exports and waits until those still using it have
+// left; a read any of them waits on is cancelled, again and again, until it returns.
+// The caller holds lifeLock. Null when there was no context.
+std::unique_ptr<CameraContext> withdrawContext() {
+    std::unique_lock lock(contextLock);
+    std::unique_ptr<CameraContext> context(std::exchange(current, nullptr));
+    if (!context) return context;
+    context->beginClosing();
+    while (!usersLeft.wait_for(lock, kCancelRepeat, [] { return users == 0; }))
+        context->cancelRead();
+    return context;
 }
 
 // A getter: writes through `target` when it is not null.
@@ -74,20 +106,22 @@ std::uint32_t rowsFor(std::uint32_t micros, float rowTime) {
 extern "C" {
 
 int OstraIICameraInit(int mode, KdWindow* display, KdWindow* notify) {
-    std::lock_guard lock(lifeLock);
-    // A context left from before is replaced whole: its camera is released first.
-    delete current.exchange(nullptr, std::memory_order_acq_rel);
+    std::lock_guard life(lifeLock);
+    // A context left from before is replaced whole: its grabs end and its camera is
+    // released first.
+    withdrawContext().reset();
     return guarded([&] {
         auto context = std::make_unique<CameraContext>();
         if (!context->open(lowByte(mode), display, notify)) return OSTRA_NO_CAMERA;
-        current.store(context.release(), std::memory_order_release);
+        std::lock_guard lock(contextLock);
+        current = context.release();
         return OSTRA_DONE;
     });
 }
 
 int OstraIICameraUnInit(void) {
-    std::lock_guard lock(lifeLock);
-    std::unique_ptr<CameraContext> context(current.exchange(nullptr, std::memory_order_acq_rel));
+    std::lock_guard life(lifeLock);
+    std::unique_ptr<CameraContext> context = withdrawContext();
     if (!context) return OSTRA_NO_CAMERA;
     return guarded([&] {
         context->close();
@@ -102,7 +136,11 @@ int OstraIICameraPause(void) {
     return withCamera([](CameraContext& c, SensorDevice&) { return c.stream().pause(); });
 }
 int OstraIICameraStop(void) {
-    return withCamera([](CameraContext& c, SensorDevice&) { return c.stream().stop(); });
+    return withCamera([](CameraContext& c, SensorDevice&) {
+        const int result = c.stream().stop();
+        c.endGrabs();
+        return result;
+    });
 }
 int OstraIICameraSetVideoMessage(unsigned int message) {
     return withCamera([&](CameraContext& c, SensorDevice&) {
@@ -194,6 +232,8 @@ int OstraIICameraRestartLongExposure(int restartStreaming) {
         } else {
             s.restart();
         }
+        // A grab waiting on the abandoned exposure might never be answered.
+        c.endGrabs();
         return OSTRA_DONE;
     });
 }

@@ -24,11 +24,15 @@ bool UsbChannel::isOpen() const {
     return device_ != nullptr && device_->isOpen();
 }
 
-std::size_t UsbChannel::read(std::span<std::uint8_t> buffer, std::size_t length) {
+std::size_t UsbChannel::read(std::span<std::uint8_t> buffer, std::size_t length,
+                             std::optional<std::chrono::microseconds> limit) {
     if (!isOpen()) return 0;
     const std::size_t request = requestSize(length);
     if (buffer.size() < request) return 0;
-    return device_->bulkRead(buffer.data(), request);
+    if (limit) watchdog_.arm(*limit);
+    const std::size_t got = device_->bulkRead(buffer.data(), request);
+    if (limit) watchdog_.disarm();
+    return got;
 }
 
 void UsbChannel::cancelRead() {

@@ -1,11 +1,14 @@
 #pragma once
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 
 #include "platform/usb.h"
+#include "read_watchdog.h"
 
 namespace ostra {
 
@@ -48,11 +51,14 @@ class UsbChannel {
     }
 
     // One bulk read of requestSize(length) bytes into `buffer`. Returns the bytes
-    // read; 0 when closed, on failure, on cancel, or when `buffer` is smaller than
-    // the request (nothing is read then).
-    std::size_t read(std::span<std::uint8_t> buffer, std::size_t length);
+    // read; 0 when closed, on failure, on cancel, when it waited longer than `limit`
+    // (real time), or when `buffer` is smaller than the request (nothing is read then).
+    std::size_t read(std::span<std::uint8_t> buffer, std::size_t length,
+                     std::optional<std::chrono::microseconds> limit = std::nullopt);
     // Ends a read waiting on another thread (it returns 0).
     void cancelRead();
+    // Reads ended because they waited longer than their limit.
+    std::uint64_t readsTimedOut() const { return watchdog_.expired(); }
 
     // 1 when sent, 0 when the transfer failed, -1 when closed (nothing is sent).
     int vendorRequest(const VendorRequest& request);
@@ -62,6 +68,7 @@ class UsbChannel {
   private:
     std::unique_ptr<corvalis::platform::usb::Device> device_;
     std::string devicePath_;
+    ReadWatchdog watchdog_{[this] { cancelRead(); }};
 };
 
 }  // namespace ostra
