@@ -1,5 +1,7 @@
 #include "common/ini_file.h"
 
+#include "common/atomic_file.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -47,30 +49,6 @@ bool validKey(std::string_view key) {
 
 std::string systemError(const char* what, const std::string& path) {
     return std::string(what) + " " + path + ": " + std::strerror(errno);
-}
-
-bool writeAll(int fd, const std::string& data) {
-    std::size_t done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-// Makes the rename itself durable; not every file system allows it, so it is best effort.
-void syncDirectoryOf(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    const std::string dir =
-        slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
-    const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    ::fsync(fd);
-    ::close(fd);
 }
 
 }  // namespace
@@ -157,30 +135,13 @@ bool IniFile::load(const std::string& path, std::string& error) {
 }
 
 bool IniFile::save(const std::string& path, std::string& error) const {
-    const std::string temporary = path + ".tmp";
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        error = systemError("cannot create", temporary);
-        return false;
-    }
-    const bool written = writeAll(fd, text()) && ::fsync(fd) == 0;
-    if (!written) error = systemError("cannot write", temporary);
-    if (::close(fd) != 0 && written) {
-        error = systemError("cannot write", temporary);
-        ::unlink(temporary.c_str());
-        return false;
-    }
-    if (!written) {
-        ::unlink(temporary.c_str());
-        return false;
-    }
-    if (::rename(temporary.c_str(), path.c_str()) != 0) {
-        error = systemError("cannot replace", path);
-        ::unlink(temporary.c_str());
-        return false;
-    }
-    syncDirectoryOf(path);
-    return true;
+    const std::string data = text();
+    return replaceFile(
+        path,
+        [&](std::FILE* file) {
+            return std::fwrite(data.data(), 1, data.size(), file) == data.size();
+        },
+        error);
 }
 
 std::string IniFile::text() const {

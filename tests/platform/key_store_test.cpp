@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -248,7 +249,25 @@ TEST_F(KeyStoreTest, ALeftoverTemporaryFileDoesNotTouchTheStore) {
     EXPECT_EQ(read(store, kTeamA, "paraTeam"), 1u);
     EXPECT_EQ(read(store, kTeamB, "gamma"), 90u);
     EXPECT_EQ(read(store, kTeamB, "contrast"), 7u);
-    EXPECT_FALSE(fs::exists(path + ".tmp"));
+    // Not a file of ours: left as it was.
+    std::ifstream leftover(path + ".tmp");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(leftover), {}),
+              "[Software\\VELMAR\\Pelion\\setupa]\npara");
+}
+
+TEST_F(KeyStoreTest, AReadOnlyStoreIsRefusedAndSaysSo) {
+    const KeyStore store(path);
+    ASSERT_TRUE(store.writeDword(kTeamA, "gamma", 90));
+    std::ifstream before(path);
+    const std::string text(std::istreambuf_iterator<char>(before), {});
+    fs::permissions(path, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(store.writeDword(kTeamA, "gamma", 120));
+    const std::string messages = testing::internal::GetCapturedStderr();
+    EXPECT_NE(messages.find("refusing to replace " + path), std::string::npos) << messages;
+    std::ifstream after(path);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(after), {}), text);
+    EXPECT_EQ(read(store, kTeamA, "gamma"), 90u);
 }
 
 TEST_F(KeyStoreTest, AWriterKilledAtAnyMomentLeavesAWholeStore) {

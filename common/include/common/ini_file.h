@@ -35,9 +35,10 @@ class IniFile {
     // cannot be read, or is larger than kMaxFileBytes, gives false with a message in
     // `error` and leaves this object as it was.
     bool load(const std::string& path, std::string& error);
-    // Writes the text to "<path>.tmp", flushes it to the disk and renames it over
-    // `path`, so a crash leaves either the old or the new file. Concurrent writers of
-    // the same path must take turns. False with a message in `error` on failure.
+    // Writes the text through replaceFile (a temporary file beside `path`, flushed and
+    // renamed over it), so a crash or a failure leaves either the old or the new file.
+    // A read-only file is refused. Concurrent writers of the same path must take turns.
+    // False with a message in `error` on failure.
     bool save(const std::string& path, std::string& error) const;
 
     std::string text() const;
