@@ -234,8 +234,8 @@ TEST_F(OstraStop, AFailedReadAfterSixteenToEightBitsStaysInsideTheBuffer) {
     std::vector<std::uint8_t> narrow(narrowBytes + kGuard, kFill);
     camera->injectFault(sim::Fault::ZeroLengthRead);
     EXPECT_EQ(OstraIICameraGrabFrame(narrow.data()), OSTRA_NO_FRAME);
-    EXPECT_TRUE(std::all_of(narrow.begin() + static_cast<std::ptrdiff_t>(narrowBytes),
-                            narrow.end(), [](std::uint8_t b) { return b == kFill; }))
+    EXPECT_TRUE(std::all_of(narrow.begin() + static_cast<std::ptrdiff_t>(narrowBytes), narrow.end(),
+                            [](std::uint8_t b) { return b == kFill; }))
         << "the grab wrote past the 8-bit frame";
     // The next 8-bit frame fills the whole buffer and no more.
     std::vector<std::uint8_t> exact(narrowBytes);
