@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 namespace corvalis {
 
@@ -90,8 +91,14 @@ IniFile IniFile::parse(std::string_view text) {
         const bool last = end == std::string_view::npos;
         if (last) end = text.size();
         std::string_view lineText = text.substr(start, end - start);
-        if (!lineText.empty() && lineText.back() == '\r') lineText.remove_suffix(1);
+        // Each line keeps its own break, so a rewrite changes no line it does not edit.
+        std::string ending = last ? "" : "\n";
+        if (!last && !lineText.empty() && lineText.back() == '\r') {
+            lineText.remove_suffix(1);
+            ending = "\r\n";
+        }
         file.lines_.push_back(parseLine(lineText));
+        file.lines_.back().ending = std::move(ending);
         if (last) file.endsWithNewline_ = false;
         start = end + 1;
     }
@@ -148,7 +155,8 @@ std::string IniFile::text() const {
     std::string out;
     for (std::size_t i = 0; i < lines_.size(); ++i) {
         out += lines_[i].text;
-        if (i + 1 < lines_.size() || endsWithNewline_) out += lineBreak_;
+        if (i + 1 < lines_.size() || endsWithNewline_)
+            out += lines_[i].ending.empty() ? lineBreak_ : lines_[i].ending;
     }
     return out;
 }
@@ -210,7 +218,9 @@ bool IniFile::setValue(std::string_view section, std::string_view key, std::stri
     for (std::size_t i = header + 1; i < end; ++i) {
         if (lines_[i].kind != Line::Kind::Entry) continue;
         if (sameName(lines_[i].name, wanted)) {
-            lines_[i] = parseLine(lines_[i].name + "=" + std::string(value));
+            Line edited = parseLine(lines_[i].name + "=" + std::string(value));
+            edited.ending = std::move(lines_[i].ending);
+            lines_[i] = std::move(edited);
             return true;
         }
         insertAt = i + 1;

@@ -71,7 +71,10 @@ int FrameReader::read(std::uint8_t* target, int& bytesPerSample) {
 
 std::chrono::microseconds FrameReader::readLimit() const {
     const ModeGeometry g = device_.geometry();
-    const double rows = static_cast<double>(device_.exposureRows()) + g.rawHeight;
+    // The sensor exposes no longer than its longest exposure, whatever rows are stored.
+    const std::uint32_t exposure =
+        std::min(device_.exposureRows(), longestExposureRows(device_.mode()));
+    const double rows = static_cast<double>(exposure) + g.rawHeight;
     const double deviceMicros = rows * static_cast<double>(device_.rowTime());
     return std::chrono::microseconds(static_cast<std::int64_t>(deviceMicros * clock::timeScale())) +
            kReadMargin;

@@ -80,6 +80,18 @@ std::unique_ptr<CameraContext> withdrawContext() {
     return context;
 }
 
+// A setter that programs the sensor: as withCamera, but a request that did not reach
+// the camera meanwhile (it went away) makes the result OSTRA_NO_CAMERA.
+template <typename F>
+int withSensor(F&& body) {
+    return withCamera([&](CameraContext& c, SensorDevice& s) -> int {
+        const std::uint64_t failed = s.channel().failedRequests();
+        const int result = body(c, s);
+        if (result == OSTRA_DONE && s.channel().failedRequests() != failed) return OSTRA_NO_CAMERA;
+        return result;
+    });
+}
+
 // A getter: writes through `target` when it is not null.
 template <typename T, typename F>
 int get(T* target, F&& value) {
@@ -179,7 +191,7 @@ int OstraIICameraCaptureFile(const char* basePath, int formats) {
 }
 
 int OstraIICameraSetResolution(int mode) {
-    return withCamera([&](CameraContext&, SensorDevice& s) {
+    return withSensor([&](CameraContext&, SensorDevice& s) {
         return s.setMode(lowByte(mode)) ? OSTRA_DONE : OSTRA_NOTHING_DONE;
     });
 }
@@ -195,7 +207,7 @@ int OstraIICameraGetImageSize(int* width, int* height) {
 }
 
 int OstraIICameraSetAeState(int on) {
-    return withCamera([&](CameraContext& c, SensorDevice& s) {
+    return withSensor([&](CameraContext& c, SensorDevice& s) {
         c.controls().setAeState(on, s);
         return OSTRA_DONE;
     });
@@ -205,7 +217,7 @@ int OstraIICameraGetAeState(int* on) {
 }
 
 int OstraIICameraSetExposureTime(int milliseconds) {
-    return withCamera([&](CameraContext&, SensorDevice& s) {
+    return withSensor([&](CameraContext&, SensorDevice& s) {
         // The product wraps like the camera's 32-bit arithmetic.
         const std::uint32_t micros = static_cast<std::uint32_t>(milliseconds) * 1000u;
         s.setExposureRows(rowsFor(micros, s.rowTime()));
@@ -223,7 +235,7 @@ int OstraIICameraGetRowTime(float* microseconds) {
 }
 
 int OstraIICameraRestartLongExposure(int restartStreaming) {
-    return withCamera([&](CameraContext& c, SensorDevice& s) {
+    return withSensor([&](CameraContext& c, SensorDevice& s) {
         if (restartStreaming != 0 && c.stream().state() == ostra::FrameStream::kStreaming) {
             c.stream().stop();
             s.restart();
@@ -239,7 +251,7 @@ int OstraIICameraRestartLongExposure(int restartStreaming) {
 }
 
 int OstraIICameraSetLongExpPower(int on) {
-    return withCamera([&](CameraContext&, SensorDevice& s) {
+    return withSensor([&](CameraContext&, SensorDevice& s) {
         s.setLongExposurePower(on);
         return OSTRA_DONE;
     });
@@ -248,7 +260,7 @@ int OstraIICameraGetLongExpPower(int* on) {
     return get(on, [](CameraContext&, SensorDevice& s) { return s.longExposurePower(); });
 }
 int OstraIICameraSetAnalogGain(int gain) {
-    return withCamera([&](CameraContext&, SensorDevice& s) {
+    return withSensor([&](CameraContext&, SensorDevice& s) {
         s.setAnalogueGain(low16(gain));
         return OSTRA_DONE;
     });
@@ -345,7 +357,7 @@ int OstraIICameraGetMirror(int axis, int* on) {
 }
 
 int OstraIICameraSetFrameSpeed(int speed) {
-    return withCamera([&](CameraContext&, SensorDevice& s) {
+    return withSensor([&](CameraContext&, SensorDevice& s) {
         const int value = lowByte(speed);
         if (value == 1 && s.dataWidth() == 2) return OSTRA_REFUSED;
         // The exposure keeps its duration across the change of row time.
@@ -360,7 +372,7 @@ int OstraIICameraGetFrameSpeed(unsigned char* speed) {
     return get(speed, [](CameraContext&, SensorDevice& s) { return s.frameSpeed(); });
 }
 int OstraIICameraSetDataWide(int wide) {
-    return withCamera([&](CameraContext&, SensorDevice& s) {
+    return withSensor([&](CameraContext&, SensorDevice& s) {
         s.setDataWidth(wide != 0 ? 2 : 1);
         return OSTRA_DONE;
     });
@@ -376,7 +388,7 @@ int OstraIICameraSaveParameter(int team) {
     });
 }
 int OstraIICameraReadParameter(int team) {
-    return withCamera([&](CameraContext& c, SensorDevice& s) {
+    return withSensor([&](CameraContext& c, SensorDevice& s) {
         c.teams().read(lowByte(team), s, c.controls());
         return OSTRA_DONE;
     });

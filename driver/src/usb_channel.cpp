@@ -40,9 +40,11 @@ void UsbChannel::cancelRead() {
 }
 
 int UsbChannel::vendorRequest(const VendorRequest& request) {
-    if (!isOpen()) return -1;
-    return device_->vendorRequest(
-        usb::makeVendorRequest(request.request, request.value, request.index));
+    const int result = isOpen() ? device_->vendorRequest(usb::makeVendorRequest(
+                                      request.request, request.value, request.index))
+                                : -1;
+    if (result != 1) ++failedRequests_;
+    return result;
 }
 
 void UsbChannel::close() {

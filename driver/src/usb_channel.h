@@ -1,4 +1,5 @@
 #pragma once
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -62,12 +63,15 @@ class UsbChannel {
 
     // 1 when sent, 0 when the transfer failed, -1 when closed (nothing is sent).
     int vendorRequest(const VendorRequest& request);
+    // Requests that did not reach the camera, since the channel was made.
+    std::uint64_t failedRequests() const { return failedRequests_; }
 
     void close();
 
   private:
     std::unique_ptr<corvalis::platform::usb::Device> device_;
     std::string devicePath_;
+    std::atomic<std::uint64_t> failedRequests_{0};
     ReadWatchdog watchdog_{[this] { cancelRead(); }};
 };
 

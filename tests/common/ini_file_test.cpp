@@ -258,6 +258,20 @@ TEST_F(IniFiles, AnOversizedFileIsRefused) {
     EXPECT_EQ(file.readString("S", "k", ""), "1");
 }
 
+// Every line keeps its own break: a file mixing both kinds (edited by hand on two
+// systems) loses no character of the lines a write does not touch.
+TEST(IniText, MixedLineBreaksSurviveAnEditElsewhere) {
+    IniFile file = IniFile::parse("[A]\nx=1\r\ny=2\n[B]\r\nz=3\r\nnote\r");
+    ASSERT_TRUE(file.setValue("A", "y", "20"));
+    EXPECT_EQ(file.text(), "[A]\nx=1\r\ny=20\n[B]\r\nz=3\r\nnote\r");
+    ASSERT_TRUE(file.setValue("A", "x", "10"));
+    EXPECT_EQ(file.text(), "[A]\nx=10\r\ny=20\n[B]\r\nz=3\r\nnote\r");
+    // A new key takes the file's first break (and an added line ends the file with one).
+    ASSERT_TRUE(file.setValue("A", "w", "5"));
+    EXPECT_EQ(file.text(), "[A]\nx=10\r\ny=20\nw=5\n[B]\r\nz=3\r\nnote\r\n");
+    EXPECT_EQ(file.value("B", "z"), "3");
+}
+
 TEST_F(IniFiles, AFailedSaveReportsAndLeavesTheOldFile) {
     const fs::path path = dir / "kept.ini";
     writeFile(path, "[S]\nk=old\n");

@@ -63,9 +63,10 @@ class IniFile {
     struct Line {
         enum class Kind { Other, Section, Entry };
         Kind kind = Kind::Other;
-        std::string text;   // the line as written, without its line break
-        std::string name;   // section name or key, trimmed
-        std::string value;  // the entry's value, trimmed, quotes removed
+        std::string text;    // the line as written, without its line break
+        std::string name;    // section name or key, trimmed
+        std::string value;   // the entry's value, trimmed, quotes removed
+        std::string ending;  // its line break as read ("\n" or "\r\n"); empty for new lines
     };
 
     static Line parseLine(std::string_view text);
@@ -75,7 +76,7 @@ class IniFile {
     std::size_t sectionEnd(std::size_t header) const;
 
     std::vector<Line> lines_;
-    std::string lineBreak_ = "\n";  // "\r\n" when the file came with it
+    std::string lineBreak_ = "\n";  // for new lines: "\r\n" when the file's first line has it
     bool endsWithNewline_ = true;
 };
 
