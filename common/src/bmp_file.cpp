@@ -1,5 +1,7 @@
 #include "common/bmp_file.h"
 
+#include "common/atomic_file.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -40,28 +42,20 @@ bool writeBmp24(const std::string& path, const std::uint8_t* bottomUpBgr, int wi
     put16(header + 26, 1);
     put16(header + 28, 24);
 
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (f == nullptr) return false;
-    bool ok = std::fwrite(header, 1, sizeof header, f) == sizeof header;
-    if (stride == row) {
-        ok = ok && std::fwrite(bottomUpBgr, 1, dataSize, f) == dataSize;
-    } else {
-        std::vector<std::uint8_t> padded(stride, 0);
-        for (int y = 0; ok && y < height; ++y) {
-            std::memcpy(padded.data(), bottomUpBgr + row * static_cast<std::size_t>(y), row);
-            ok = std::fwrite(padded.data(), 1, stride, f) == stride;
-        }
-    }
-    int saved = errno;
-    if (std::fclose(f) != 0 && ok) {
-        ok = false;
-        saved = errno;
-    }
-    if (!ok) {
-        std::remove(path.c_str());
-        errno = saved;
-    }
-    return ok;
+    std::string error;  // errno carries the reason to the caller
+    return replaceFile(
+        path,
+        [&](std::FILE* f) {
+            if (std::fwrite(header, 1, sizeof header, f) != sizeof header) return false;
+            if (stride == row) return std::fwrite(bottomUpBgr, 1, dataSize, f) == dataSize;
+            std::vector<std::uint8_t> padded(stride, 0);
+            for (int y = 0; y < height; ++y) {
+                std::memcpy(padded.data(), bottomUpBgr + row * static_cast<std::size_t>(y), row);
+                if (std::fwrite(padded.data(), 1, stride, f) != stride) return false;
+            }
+            return true;
+        },
+        error);
 }
 
 }  // namespace corvalis

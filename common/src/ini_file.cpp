@@ -1,5 +1,7 @@
 #include "common/ini_file.h"
 
+#include "common/atomic_file.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -7,6 +9,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 namespace corvalis {
 
@@ -49,30 +52,6 @@ std::string systemError(const char* what, const std::string& path) {
     return std::string(what) + " " + path + ": " + std::strerror(errno);
 }
 
-bool writeAll(int fd, const std::string& data) {
-    std::size_t done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-// Makes the rename itself durable; not every file system allows it, so it is best effort.
-void syncDirectoryOf(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    const std::string dir =
-        slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
-    const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    ::fsync(fd);
-    ::close(fd);
-}
-
 }  // namespace
 
 IniFile::Line IniFile::parseLine(std::string_view text) {
@@ -112,8 +91,14 @@ IniFile IniFile::parse(std::string_view text) {
         const bool last = end == std::string_view::npos;
         if (last) end = text.size();
         std::string_view lineText = text.substr(start, end - start);
-        if (!lineText.empty() && lineText.back() == '\r') lineText.remove_suffix(1);
+        // Each line keeps its own break, so a rewrite changes no line it does not edit.
+        std::string ending = last ? "" : "\n";
+        if (!last && !lineText.empty() && lineText.back() == '\r') {
+            lineText.remove_suffix(1);
+            ending = "\r\n";
+        }
         file.lines_.push_back(parseLine(lineText));
+        file.lines_.back().ending = std::move(ending);
         if (last) file.endsWithNewline_ = false;
         start = end + 1;
     }
@@ -157,37 +142,21 @@ bool IniFile::load(const std::string& path, std::string& error) {
 }
 
 bool IniFile::save(const std::string& path, std::string& error) const {
-    const std::string temporary = path + ".tmp";
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        error = systemError("cannot create", temporary);
-        return false;
-    }
-    const bool written = writeAll(fd, text()) && ::fsync(fd) == 0;
-    if (!written) error = systemError("cannot write", temporary);
-    if (::close(fd) != 0 && written) {
-        error = systemError("cannot write", temporary);
-        ::unlink(temporary.c_str());
-        return false;
-    }
-    if (!written) {
-        ::unlink(temporary.c_str());
-        return false;
-    }
-    if (::rename(temporary.c_str(), path.c_str()) != 0) {
-        error = systemError("cannot replace", path);
-        ::unlink(temporary.c_str());
-        return false;
-    }
-    syncDirectoryOf(path);
-    return true;
+    const std::string data = text();
+    return replaceFile(
+        path,
+        [&](std::FILE* file) {
+            return std::fwrite(data.data(), 1, data.size(), file) == data.size();
+        },
+        error);
 }
 
 std::string IniFile::text() const {
     std::string out;
     for (std::size_t i = 0; i < lines_.size(); ++i) {
         out += lines_[i].text;
-        if (i + 1 < lines_.size() || endsWithNewline_) out += lineBreak_;
+        if (i + 1 < lines_.size() || endsWithNewline_)
+            out += lines_[i].ending.empty() ? lineBreak_ : lines_[i].ending;
     }
     return out;
 }
@@ -249,7 +218,9 @@ bool IniFile::setValue(std::string_view section, std::string_view key, std::stri
     for (std::size_t i = header + 1; i < end; ++i) {
         if (lines_[i].kind != Line::Kind::Entry) continue;
         if (sameName(lines_[i].name, wanted)) {
-            lines_[i] = parseLine(lines_[i].name + "=" + std::string(value));
+            Line edited = parseLine(lines_[i].name + "=" + std::string(value));
+            edited.ending = std::move(lines_[i].ending);
+            lines_[i] = std::move(edited);
             return true;
         }
         insertAt = i + 1;

@@ -205,8 +205,16 @@ bool appendTiffRgb(const std::string& path, const void* topDownRgb, int width, i
     }
     struct stat st {};
     if (f.fd < 0 || ::fstat(f.fd, &st) != 0) {
-        std::fprintf(stderr, "Cannot open file for output.\n");
+        std::fprintf(stderr, "Cannot open file for output.\n%s: %s\n", path.c_str(),
+                     std::strerror(errno));
         if (f.fd >= 0) ::close(f.fd);
+        return false;
+    }
+    // A file without any write bit is read-only also for a user the system lets write.
+    if (!f.created && (st.st_mode & 0222) == 0) {
+        std::fprintf(stderr, "Cannot open file for output.\n%s: %s\n", path.c_str(),
+                     std::strerror(EACCES));
+        ::close(f.fd);
         return false;
     }
     f.originalSize = st.st_size;

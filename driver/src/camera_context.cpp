@@ -1,8 +1,16 @@
 #include "camera_context.h"
 
+#include <chrono>
 #include <new>
+#include <thread>
+
+#include "ostra.h"
 
 namespace ostra {
+
+namespace {
+constexpr std::chrono::milliseconds kCancelRepeat{1};
+}  // namespace
 
 CameraContext::CameraContext() = default;
 
@@ -33,8 +41,30 @@ void CameraContext::close() {
 }
 
 int CameraContext::grab(std::uint8_t* destination) {
+    ++grabsEntered_;
+    struct Leave {
+        std::atomic<std::uint64_t>& left;
+        ~Leave() { ++left; }
+    } leave{grabsLeft_};
     std::lock_guard lock(grabLock_);
-    return reader_->grab(staging_.data(), stagingBytesPerSample_, destination);
+    const int result = reader_->grab(staging_.data(), stagingBytesPerSample_, destination);
+    return reader_->closed() ? OSTRA_NO_CAMERA : result;
+}
+
+void CameraContext::endGrabs() {
+    // A cancel reaches only a read already waiting, so it is repeated until the grabs
+    // seen here have left; one queued behind another is ended the same way.
+    const std::uint64_t entered = grabsEntered_;
+    while (grabsLeft_ < entered) {
+        reader_->cancel();
+        std::this_thread::sleep_for(kCancelRepeat);
+    }
+}
+
+void CameraContext::beginClosing() {
+    if (!reader_) return;
+    reader_->close();
+    reader_->cancel();
 }
 
 void CameraContext::setWhiteBalancePending(bool pending) {

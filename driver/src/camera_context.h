@@ -1,4 +1,5 @@
 #pragma once
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -38,8 +39,17 @@ class CameraContext {
     ParameterTeams& teams() { return teams_; }
     std::mutex& decodeLock() { return decodeLock_; }
 
-    // One frame read into staging, then the whole frame copied out: 1, 0 or -3.
+    // One frame read into staging, then the whole frame copied out; the read's result,
+    // or OSTRA_NO_CAMERA when the context began closing meanwhile.
     int grab(std::uint8_t* destination);
+    // Ends the grabs in progress (their reads are cancelled until each has returned)
+    // and waits for them; grabs that start afterwards run as usual.
+    void endGrabs();
+    // The first step of closing: reads end for good, and a read in progress is
+    // cancelled. The caller then waits for its exports to leave before close().
+    void beginClosing();
+    // Cancels the read in progress, if any.
+    void cancelRead() { reader_->cancel(); }
     // The colour processor of the data width in force.
     void setWhiteBalancePending(bool pending);
     bool whiteBalancePending();
@@ -57,6 +67,9 @@ class CameraContext {
     std::vector<std::uint8_t> staging_;
     int stagingBytesPerSample_ = 1;
     std::mutex grabLock_;  // one staging buffer
+    // Grabs entered and left; endGrabs() waits until those entered before it have left.
+    std::atomic<std::uint64_t> grabsEntered_{0};
+    std::atomic<std::uint64_t> grabsLeft_{0};
 };
 
 }  // namespace ostra

@@ -90,7 +90,7 @@ int captureFrameFiles(SensorDevice& device, FrameReader& reader, std::mutex& dec
 
     int bytesPerSample = 1;
     bool haveFrame = false;
-    for (int tries = 0; tries < kReadTries && !haveFrame; ++tries) {
+    for (int tries = 0; tries < kReadTries && !haveFrame && !reader.closed(); ++tries) {
         haveFrame = reader.read(raw.data(), bytesPerSample) == FrameReader::kDelivered;
         if (!haveFrame) corvalis::platform::clock::sleepMs(kRetrySleepMs);
     }

@@ -4,22 +4,28 @@
 
 #include "frame_reader.h"
 #include "frame_stream.h"
+#include "ostra.h"
 #include "sensor_device.h"
 
 namespace ostra {
 
-// Formats of a capture; the bits may be combined.
+// Formats of a capture, the capture export's bits; they may be combined.
+//   jpeg    "<base>.jpg", 8-bit RGB, quality 75
+//   bitmap  "<base>.bmp", 24-bit bottom-up
+//   raw     "<base>.raw", the Bayer frame as read (16-bit samples big-endian)
+//   tiff    "<base>.tif", one more page of 8 or 16 bits per sample
 enum FrameFileFormat : int {
-    kFrameJpeg = 1,    // "<base>.jpg", 8-bit RGB, quality 75
-    kFrameBitmap = 2,  // "<base>.bmp", 24-bit bottom-up
-    kFrameRaw = 4,     // "<base>.raw", the Bayer frame as read (16-bit samples big-endian)
-    kFrameTiff = 8,    // "<base>.tif", one more page of 8 or 16 bits per sample
+    kFrameJpeg = OSTRA_FILE_JPEG,
+    kFrameBitmap = OSTRA_FILE_BMP,
+    kFrameRaw = OSTRA_FILE_RAW,
+    kFrameTiff = OSTRA_FILE_TIFF,
 };
 
-// Results of a capture.
-inline constexpr int kCaptureDone = 1;
-inline constexpr int kCaptureFailed = 0;     // no frame came, or a requested file was not written
-inline constexpr int kCaptureNoMemory = -2;  // a frame buffer could not be allocated
+// Results of a capture, the capture export's: done; failed (no frame came, or a file
+// was not written); out of memory (a frame buffer could not be allocated).
+inline constexpr int kCaptureDone = OSTRA_DONE;
+inline constexpr int kCaptureFailed = OSTRA_NOTHING_DONE;
+inline constexpr int kCaptureNoMemory = OSTRA_OUT_OF_MEMORY;
 
 // Reads one fresh frame and writes it in every format `formats` asks for, each file
 // named `basePath` plus its extension. A running stream (`stream` may be null) is

@@ -34,7 +34,7 @@ bool FrameReader::allocate() {
 int FrameReader::read(std::uint8_t* target, int& bytesPerSample) {
     std::lock_guard lock(readLock_);
     SensorState& state = device_.state();
-    if (device_.busy() || buffer_.empty()) return kNoFrame;
+    if (device_.busy() || buffer_.empty() || closed_) return kNoFrame;
     const int bps = state.dataWidth;
     const ModeGeometry g = device_.geometry();
     const int speed = state.frameSpeed;
@@ -42,8 +42,8 @@ int FrameReader::read(std::uint8_t* target, int& bytesPerSample) {
     state.readStartTick = clock::tickCount();
     state.commands->run(kSlotStartFrame, state);
     const std::size_t raw = rawFrameBytes(g, bps);
-    const std::size_t got =
-        device_.channel().read(std::span(buffer_.data(), buffer_.size()), readLength(g, bps));
+    const std::size_t got = device_.channel().read(std::span(buffer_.data(), buffer_.size()),
+                                                   readLength(g, bps), readLimit());
     if (got == 0) return kNoFrame;
     state.readEndTick = clock::tickCount();
 
@@ -69,10 +69,23 @@ int FrameReader::read(std::uint8_t* target, int& bytesPerSample) {
     return device_.busy() ? kNoFrame : result;
 }
 
+std::chrono::microseconds FrameReader::readLimit() const {
+    const ModeGeometry g = device_.geometry();
+    // The sensor exposes no longer than its longest exposure, whatever rows are stored.
+    const std::uint32_t exposure =
+        std::min(device_.exposureRows(), longestExposureRows(device_.mode()));
+    const double rows = static_cast<double>(exposure) + g.rawHeight;
+    const double deviceMicros = rows * static_cast<double>(device_.rowTime());
+    return std::chrono::microseconds(static_cast<std::int64_t>(deviceMicros * clock::timeScale())) +
+           kReadMargin;
+}
+
 int FrameReader::grab(std::uint8_t* staging, int& stagingBytesPerSample,
                       std::uint8_t* destination) {
     const int result = read(staging, stagingBytesPerSample);
-    std::memcpy(destination, staging, builtFrameBytes(device_.geometry(), stagingBytesPerSample));
+    const int width = device_.dataWidth();
+    if (stagingBytesPerSample == width)
+        std::memcpy(destination, staging, builtFrameBytes(device_.geometry(), width));
     return result;
 }
 

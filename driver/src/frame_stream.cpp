@@ -48,13 +48,13 @@ FrameStream::~FrameStream() {
 
 int FrameStream::play() {
     std::lock_guard control(controlLock_);
-    if (state_ == kStreaming) return 0;
+    if (state_ == kStreaming) return OSTRA_NOTHING_DONE;
     newFrame_ = 0;
     if (state_ == kPaused) {
         state_ = kStreaming;
-        return 1;
+        return OSTRA_DONE;
     }
-    if (!allocate()) return -2;
+    if (!allocate()) return OSTRA_OUT_OF_MEMORY;
     readerDone_ = false;
     state_ = kStreaming;
     try {
@@ -63,21 +63,21 @@ int FrameStream::play() {
     } catch (const std::exception&) {
         state_ = kStopped;
         if (readerThread_.joinable()) endReader();
-        return -2;
+        return OSTRA_OUT_OF_MEMORY;
     }
-    return 1;
+    return OSTRA_DONE;
 }
 
 int FrameStream::pause() {
     std::lock_guard control(controlLock_);
     // Without threads a paused state could never be left by play().
     if (state_ != kStopped) state_ = kPaused;
-    return 1;
+    return OSTRA_DONE;
 }
 
 int FrameStream::stop() {
     std::lock_guard control(controlLock_);
-    if (state_ == kStopped) return 0;
+    if (state_ == kStopped) return OSTRA_NOTHING_DONE;
     state_ = kStopped;
     newFrame_ = 0;
     // A one-row exposure and a restart end a read that waits on a long exposure.
@@ -88,7 +88,7 @@ int FrameStream::stop() {
     endReader();
     device_.setExposureRows(rows);
     clock::sleepMs(kStopSettleMs);
-    return 1;
+    return OSTRA_DONE;
 }
 
 void FrameStream::endReader() {

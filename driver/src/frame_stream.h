@@ -37,13 +37,13 @@ class FrameStream {
     FrameStream(const FrameStream&) = delete;
     FrameStream& operator=(const FrameStream&) = delete;
 
-    // 1 started or resumed, 0 already streaming, -2 the buffers or threads could not be
-    // had (nothing started).
+    // OSTRA_DONE started or resumed, OSTRA_NOTHING_DONE already streaming,
+    // OSTRA_OUT_OF_MEMORY the buffers or threads could not be had (nothing started).
     int play();
-    // 1. Pausing a stopped stream leaves it stopped, so the next play() starts it.
+    // OSTRA_DONE. Pausing a stopped stream leaves it stopped, so the next play() starts it.
     int pause();
-    // 1 stopped, 0 already stopped. Returns also when the camera is gone or a read
-    // never ends on its own.
+    // OSTRA_DONE stopped, OSTRA_NOTHING_DONE already stopped. Returns also when the camera is gone
+    // or a read never ends on its own.
     int stop();
 
     void setVideoMessage(unsigned message) { videoMessage_ = message; }

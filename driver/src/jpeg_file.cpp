@@ -10,6 +10,8 @@
 // libjpeg's header expects size_t and FILE to be declared already.
 #include <jpeglib.h>
 
+#include "common/atomic_file.h"
+
 namespace ostra {
 
 namespace {
@@ -87,18 +89,21 @@ bool writeJpeg(const std::string& path, const std::uint8_t* topDownRgb, int widt
         }
     }
 
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) {
-        std::fprintf(stderr, "JpegFile :\nCan't open %s\n", path.c_str());
-        return false;
-    }
-    bool ok = colour == 0 ? compress(file, grey.data(), width, height, 1, quality)
-                          : compress(file, topDownRgb, width, height, 3, quality);
-    if (std::fclose(file) != 0 && ok) {
-        std::fprintf(stderr, "JPEG Error\n%s: %s\n", path.c_str(), std::strerror(errno));
-        ok = false;
-    }
-    if (!ok) std::remove(path.c_str());
+    // Written beside the target and renamed over it once complete, so a failed save
+    // leaves an earlier file of that name as it was.
+    bool encoded = true;
+    std::string error;
+    const bool ok = corvalis::replaceFile(
+        path,
+        [&](std::FILE* file) {
+            encoded = colour == 0 ? compress(file, grey.data(), width, height, 1, quality)
+                                  : compress(file, topDownRgb, width, height, 3, quality);
+            return encoded;
+        },
+        error);
+    // libjpeg has said why it stopped; anything else is the file's fault.
+    if (!ok && encoded)
+        std::fprintf(stderr, "JpegFile :\nCan't open %s\n%s\n", path.c_str(), error.c_str());
     return ok;
 }
 

@@ -1,11 +1,13 @@
 // The exported functions of libostra.so: each finds the one camera context and hands
-// the call to it. No exception leaves an export: running out of memory gives -2,
+// the call to it. No exception leaves an export: running out of memory gives OSTRA_OUT_OF_MEMORY,
 // anything else the export's failure result.
-#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <memory>
 #include <mutex>
 #include <new>
+#include <utility>
 
 #include "camera_context.h"
 #include "frame_decode.h"
@@ -19,44 +21,84 @@ namespace device_clock = corvalis::platform::clock;
 
 namespace {
 
-// Init and UnInit replace the context under this lock; the other exports read the
-// pointer without it (the caller keeps UnInit after every other call).
+// Init and UnInit take turns under lifeLock. The other exports find the context under
+// contextLock and count themselves as its users while they run, so that a context is
+// closed and freed only after every export using it has left.
 std::mutex lifeLock;
-std::atomic<CameraContext*> current{nullptr};
+std::mutex contextLock;
+std::condition_variable usersLeft;
+CameraContext* current = nullptr;  // under contextLock
+int users = 0;                     // under contextLock
+constexpr std::chrono::milliseconds kCancelRepeat{1};
 
-constexpr int kNoCamera = -1;
-constexpr int kOutOfMemory = -2;
-constexpr int kRefused = -4;
 constexpr int kGainWaitPolls = 10;
 constexpr std::uint32_t kGainWaitMs = 100;
 constexpr std::uint32_t kRestartSettleMs = 200;
 
+// The one guard of every export: no exception leaves the library.
 template <typename F>
 int guarded(F&& body) {
     try {
         return body();
     } catch (const std::bad_alloc&) {
-        return kOutOfMemory;
+        return OSTRA_OUT_OF_MEMORY;
     } catch (...) {
-        return kNoCamera;
+        return OSTRA_NO_CAMERA;
     }
 }
 
-// Runs `body(context, sensor)` when a camera context exists, else -1.
+// Runs `body(context, sensor)` when a camera context exists, else OSTRA_NO_CAMERA.
 template <typename F>
 int withCamera(F&& body) {
-    CameraContext* context = current.load(std::memory_order_acquire);
-    if (context == nullptr) return kNoCamera;
+    CameraContext* context = nullptr;
+    {
+        std::lock_guard lock(contextLock);
+        if (current == nullptr) return OSTRA_NO_CAMERA;
+        context = current;
+        ++users;
+    }
+    struct Leave {
+        ~Leave() {
+            std::lock_guard lock(contextLock);
+            --users;
+            usersLeft.notify_all();
+        }
+    } leave;
     return guarded([&] { return body(*context, context->sensor()); });
+}
+
+// Takes the context away from the exports and waits until those still using it have
+// left; a read any of them waits on is cancelled, again and again, until it returns.
+// The caller holds lifeLock. Null when there was no context.
+std::unique_ptr<CameraContext> withdrawContext() {
+    std::unique_lock lock(contextLock);
+    std::unique_ptr<CameraContext> context(std::exchange(current, nullptr));
+    if (!context) return context;
+    context->beginClosing();
+    while (!usersLeft.wait_for(lock, kCancelRepeat, [] { return users == 0; }))
+        context->cancelRead();
+    return context;
+}
+
+// A setter that programs the sensor: as withCamera, but a request that did not reach
+// the camera meanwhile (it went away) makes the result OSTRA_NO_CAMERA.
+template <typename F>
+int withSensor(F&& body) {
+    return withCamera([&](CameraContext& c, SensorDevice& s) -> int {
+        const std::uint64_t failed = s.channel().failedRequests();
+        const int result = body(c, s);
+        if (result == OSTRA_DONE && s.channel().failedRequests() != failed) return OSTRA_NO_CAMERA;
+        return result;
+    });
 }
 
 // A getter: writes through `target` when it is not null.
 template <typename T, typename F>
 int get(T* target, F&& value) {
     return withCamera([&](CameraContext& c, SensorDevice& s) {
-        if (target == nullptr) return 0;
+        if (target == nullptr) return OSTRA_NOTHING_DONE;
         *target = static_cast<T>(value(c, s));
-        return 1;
+        return OSTRA_DONE;
     });
 }
 
@@ -76,24 +118,26 @@ std::uint32_t rowsFor(std::uint32_t micros, float rowTime) {
 extern "C" {
 
 int OstraIICameraInit(int mode, KdWindow* display, KdWindow* notify) {
-    std::lock_guard lock(lifeLock);
-    // A context left from before is replaced whole: its camera is released first.
-    delete current.exchange(nullptr, std::memory_order_acq_rel);
+    std::lock_guard life(lifeLock);
+    // A context left from before is replaced whole: its grabs end and its camera is
+    // released first.
+    withdrawContext().reset();
     return guarded([&] {
         auto context = std::make_unique<CameraContext>();
-        if (!context->open(lowByte(mode), display, notify)) return kNoCamera;
-        current.store(context.release(), std::memory_order_release);
-        return 1;
+        if (!context->open(lowByte(mode), display, notify)) return OSTRA_NO_CAMERA;
+        std::lock_guard lock(contextLock);
+        current = context.release();
+        return OSTRA_DONE;
     });
 }
 
 int OstraIICameraUnInit(void) {
-    std::lock_guard lock(lifeLock);
-    std::unique_ptr<CameraContext> context(current.exchange(nullptr, std::memory_order_acq_rel));
-    if (!context) return kNoCamera;
+    std::lock_guard life(lifeLock);
+    std::unique_ptr<CameraContext> context = withdrawContext();
+    if (!context) return OSTRA_NO_CAMERA;
     return guarded([&] {
         context->close();
-        return 1;
+        return OSTRA_DONE;
     });
 }
 
@@ -104,62 +148,68 @@ int OstraIICameraPause(void) {
     return withCamera([](CameraContext& c, SensorDevice&) { return c.stream().pause(); });
 }
 int OstraIICameraStop(void) {
-    return withCamera([](CameraContext& c, SensorDevice&) { return c.stream().stop(); });
+    return withCamera([](CameraContext& c, SensorDevice&) {
+        const int result = c.stream().stop();
+        c.endGrabs();
+        return result;
+    });
 }
 int OstraIICameraSetVideoMessage(unsigned int message) {
     return withCamera([&](CameraContext& c, SensorDevice&) {
         c.stream().setVideoMessage(message);
-        return 1;
+        return OSTRA_DONE;
     });
 }
 int OstraIICameraDisplayEnable(int on) {
     return withCamera([&](CameraContext& c, SensorDevice&) {
         c.stream().setDisplayEnabled(on);
-        return 1;
+        return OSTRA_DONE;
     });
 }
 
 int OstraIICameraGrabFrame(unsigned char* destination) {
-    return withCamera(
-        [&](CameraContext& c, SensorDevice&) { return destination ? c.grab(destination) : 0; });
+    return withCamera([&](CameraContext& c, SensorDevice&) {
+        return destination ? c.grab(destination) : OSTRA_NOTHING_DONE;
+    });
 }
 
 int OstraIICameraDecode(unsigned char* raw, unsigned char* rgb, int, int, int to8) {
     return withCamera([&](CameraContext& c, SensorDevice& s) {
-        if (raw == nullptr || rgb == nullptr) return 0;
+        if (raw == nullptr || rgb == nullptr) return OSTRA_NOTHING_DONE;
         ostra::decodeFrame(c.decodeLock(), s.processor8(), s.processor16(), s.state().dataWidth,
                            s.frameLayout(), raw, rgb, to8 != 0);
-        return 1;
+        return OSTRA_DONE;
     });
 }
 
 int OstraIICameraCaptureFile(const char* basePath, int formats) {
-    return withCamera([&](CameraContext& c, SensorDevice& s) {
-        if (basePath == nullptr) return 0;
+    return withCamera([&](CameraContext& c, SensorDevice& s) -> int {
+        if (basePath == nullptr) return OSTRA_NOTHING_DONE;
         return ostra::captureFrameFiles(s, c.reader(), c.decodeLock(), &c.stream(), basePath,
                                         formats);
     });
 }
 
 int OstraIICameraSetResolution(int mode) {
-    return withCamera(
-        [&](CameraContext&, SensorDevice& s) { return s.setMode(lowByte(mode)) ? 1 : 0; });
+    return withSensor([&](CameraContext&, SensorDevice& s) {
+        return s.setMode(lowByte(mode)) ? OSTRA_DONE : OSTRA_NOTHING_DONE;
+    });
 }
 int OstraIICameraGetResolution(unsigned char* mode) {
     return get(mode, [](CameraContext&, SensorDevice& s) { return s.mode(); });
 }
 int OstraIICameraGetImageSize(int* width, int* height) {
     return withCamera([&](CameraContext&, SensorDevice& s) {
-        if (width == nullptr || height == nullptr) return 0;
+        if (width == nullptr || height == nullptr) return OSTRA_NOTHING_DONE;
         s.imageSize(*width, *height);
-        return 1;
+        return OSTRA_DONE;
     });
 }
 
 int OstraIICameraSetAeState(int on) {
-    return withCamera([&](CameraContext& c, SensorDevice& s) {
+    return withSensor([&](CameraContext& c, SensorDevice& s) {
         c.controls().setAeState(on, s);
-        return 1;
+        return OSTRA_DONE;
     });
 }
 int OstraIICameraGetAeState(int* on) {
@@ -167,11 +217,11 @@ int OstraIICameraGetAeState(int* on) {
 }
 
 int OstraIICameraSetExposureTime(int milliseconds) {
-    return withCamera([&](CameraContext&, SensorDevice& s) {
+    return withSensor([&](CameraContext&, SensorDevice& s) {
         // The product wraps like the camera's 32-bit arithmetic.
         const std::uint32_t micros = static_cast<std::uint32_t>(milliseconds) * 1000u;
         s.setExposureRows(rowsFor(micros, s.rowTime()));
-        return 1;
+        return OSTRA_DONE;
     });
 }
 int OstraIICameraGetExposureTime(unsigned int* milliseconds) {
@@ -185,7 +235,7 @@ int OstraIICameraGetRowTime(float* microseconds) {
 }
 
 int OstraIICameraRestartLongExposure(int restartStreaming) {
-    return withCamera([&](CameraContext& c, SensorDevice& s) {
+    return withSensor([&](CameraContext& c, SensorDevice& s) {
         if (restartStreaming != 0 && c.stream().state() == ostra::FrameStream::kStreaming) {
             c.stream().stop();
             s.restart();
@@ -194,23 +244,25 @@ int OstraIICameraRestartLongExposure(int restartStreaming) {
         } else {
             s.restart();
         }
-        return 1;
+        // A grab waiting on the abandoned exposure might never be answered.
+        c.endGrabs();
+        return OSTRA_DONE;
     });
 }
 
 int OstraIICameraSetLongExpPower(int on) {
-    return withCamera([&](CameraContext&, SensorDevice& s) {
+    return withSensor([&](CameraContext&, SensorDevice& s) {
         s.setLongExposurePower(on);
-        return 1;
+        return OSTRA_DONE;
     });
 }
 int OstraIICameraGetLongExpPower(int* on) {
     return get(on, [](CameraContext&, SensorDevice& s) { return s.longExposurePower(); });
 }
 int OstraIICameraSetAnalogGain(int gain) {
-    return withCamera([&](CameraContext&, SensorDevice& s) {
+    return withSensor([&](CameraContext&, SensorDevice& s) {
         s.setAnalogueGain(low16(gain));
-        return 1;
+        return OSTRA_DONE;
     });
 }
 int OstraIICameraGetAnalogGain(unsigned short* gain) {
@@ -220,7 +272,7 @@ int OstraIICameraGetAnalogGain(unsigned short* gain) {
 int OstraIICameraSetAWBState(int armed) {
     return withCamera([&](CameraContext& c, SensorDevice&) {
         c.setWhiteBalancePending(armed != 0);
-        return 1;
+        return OSTRA_DONE;
     });
 }
 int OstraIICameraGetAWBState(int* pending) {
@@ -230,24 +282,24 @@ int OstraIICameraGetAWBState(int* pending) {
 int OstraIICameraSetGain(int red, int green, int blue) {
     return withCamera([&](CameraContext&, SensorDevice& s) {
         s.setGains(low16(red), low16(green), low16(blue));
-        return 1;
+        return OSTRA_DONE;
     });
 }
 int OstraIICameraGetGain(int* red, int* green, int* blue) {
     return withCamera([&](CameraContext& c, SensorDevice&) {
-        if (red == nullptr || green == nullptr || blue == nullptr) return 0;
+        if (red == nullptr || green == nullptr || blue == nullptr) return OSTRA_NOTHING_DONE;
         // A pending one-push balance is measured by the next decode: give it about a second.
         for (int poll = 0; poll < kGainWaitPolls && c.whiteBalancePending(); ++poll)
             device_clock::sleepMs(kGainWaitMs);
         c.adoptProcessorGains(*red, *green, *blue);
-        return 1;
+        return OSTRA_DONE;
     });
 }
 
 int OstraIICameraSetGamma(int gamma) {
     return withCamera([&](CameraContext&, SensorDevice& s) {
         s.setGamma(lowByte(gamma));
-        return 1;
+        return OSTRA_DONE;
     });
 }
 int OstraIICameraGetGamma(unsigned char* gamma) {
@@ -256,7 +308,7 @@ int OstraIICameraGetGamma(unsigned char* gamma) {
 int OstraIICameraSetContrast(int contrast) {
     return withCamera([&](CameraContext&, SensorDevice& s) {
         s.setContrast(lowByte(contrast));
-        return 1;
+        return OSTRA_DONE;
     });
 }
 int OstraIICameraGetContrast(unsigned char* contrast) {
@@ -265,7 +317,7 @@ int OstraIICameraGetContrast(unsigned char* contrast) {
 int OstraIICameraSetSaturation(int saturation) {
     return withCamera([&](CameraContext& c, SensorDevice& s) {
         c.controls().setSaturation(saturation, s);
-        return 1;
+        return OSTRA_DONE;
     });
 }
 int OstraIICameraGetSaturation(unsigned char* saturation) {
@@ -275,7 +327,7 @@ int OstraIICameraGetSaturation(unsigned char* saturation) {
 int OstraIICameraSetColorEnhancement(int on) {
     return withCamera([&](CameraContext& c, SensorDevice& s) {
         c.controls().setColorEnhancement(on, s);
-        return 1;
+        return OSTRA_DONE;
     });
 }
 int OstraIICameraGetColorEnhancement(int* on) {
@@ -284,7 +336,7 @@ int OstraIICameraGetColorEnhancement(int* on) {
 int OstraIICameraSetMonochrome(int on) {
     return withCamera([&](CameraContext& c, SensorDevice& s) {
         c.controls().setMonochrome(on, s);
-        return 1;
+        return OSTRA_DONE;
     });
 }
 int OstraIICameraGetMonochrome(int* on) {
@@ -294,35 +346,35 @@ int OstraIICameraGetMonochrome(int* on) {
 int OstraIICameraSetMirror(int axis, int on) {
     return withCamera([&](CameraContext&, SensorDevice& s) {
         if (axis == 0 || axis == 1) s.setMirror(axis, on != 0);
-        return 1;
+        return OSTRA_DONE;
     });
 }
 int OstraIICameraGetMirror(int axis, int* on) {
     return withCamera([&](CameraContext&, SensorDevice& s) {
         if ((axis == 0 || axis == 1) && on != nullptr) *on = s.mirror(axis) ? 1 : 0;
-        return 1;
+        return OSTRA_DONE;
     });
 }
 
 int OstraIICameraSetFrameSpeed(int speed) {
-    return withCamera([&](CameraContext&, SensorDevice& s) {
+    return withSensor([&](CameraContext&, SensorDevice& s) {
         const int value = lowByte(speed);
-        if (value == 1 && s.dataWidth() == 2) return kRefused;
+        if (value == 1 && s.dataWidth() == 2) return OSTRA_REFUSED;
         // The exposure keeps its duration across the change of row time.
         const float duration = static_cast<float>(s.exposureRows()) * s.rowTime();
         s.setFrameSpeed(value);
         const float rowTime = s.rowTime();
         s.setExposureRows(static_cast<std::uint32_t>((rowTime + duration - 1.0f) / rowTime));
-        return 1;
+        return OSTRA_DONE;
     });
 }
 int OstraIICameraGetFrameSpeed(unsigned char* speed) {
     return get(speed, [](CameraContext&, SensorDevice& s) { return s.frameSpeed(); });
 }
 int OstraIICameraSetDataWide(int wide) {
-    return withCamera([&](CameraContext&, SensorDevice& s) {
+    return withSensor([&](CameraContext&, SensorDevice& s) {
         s.setDataWidth(wide != 0 ? 2 : 1);
-        return 1;
+        return OSTRA_DONE;
     });
 }
 int OstraIICameraGetDataWide(int* wide) {
@@ -332,13 +384,13 @@ int OstraIICameraGetDataWide(int* wide) {
 int OstraIICameraSaveParameter(int team) {
     return withCamera([&](CameraContext& c, SensorDevice& s) {
         c.teams().save(lowByte(team), s, c.controls());
-        return 1;
+        return OSTRA_DONE;
     });
 }
 int OstraIICameraReadParameter(int team) {
-    return withCamera([&](CameraContext& c, SensorDevice& s) {
+    return withSensor([&](CameraContext& c, SensorDevice& s) {
         c.teams().read(lowByte(team), s, c.controls());
-        return 1;
+        return OSTRA_DONE;
     });
 }
 int OstraIICameraGetCurrentParameterTeam(unsigned char* team) {

@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "picture_controls.h"
+#include "sensor_command_table.h"
 #include "sensor_device.h"
 
 namespace ostra {
@@ -137,7 +138,10 @@ bool ParameterTeams::readLocked(std::uint8_t team, SensorDevice& device,
     if (key_.readDword("analogGain", value)) device.setAnalogueGain(asSetting(value));
     if (key_.readDword("dataWide", value)) device.setDataWidth(asSetting(value));
     if (key_.readDword("blackLevel", value)) device.setBlackLevel(asSetting(value));
-    if (key_.readDword("exposure", value)) device.setExposureRows(value);
+    // A damaged store must not leave a days-long exposure behind: the stored rows are
+    // kept within what the sensor takes, as an exposure set through the setter is.
+    if (key_.readDword("exposure", value))
+        device.setExposureRows(std::min(value, longestExposureRows(device.mode())));
     if (key_.readDword("mono", value)) picture.monochrome = asSetting(value);
     if (key_.readDword("enhance", value)) picture.colorEnhancement = asSetting(value);
     // Stores the saturation and flags and gives the processors the effective

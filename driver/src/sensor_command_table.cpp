@@ -28,6 +28,11 @@ ExposureSplit splitExposure(std::uint32_t rows, int mode) {
     return {static_cast<std::uint16_t>(low), static_cast<std::uint16_t>(high)};
 }
 
+std::uint32_t longestExposureRows(int mode) {
+    const std::uint32_t step = static_cast<std::uint32_t>(exposureStep(mode));
+    return kMaxExposureHigh * step + step - 1;
+}
+
 float rowTimeMicros(int mode, int frameSpeed) {
     static constexpr float kSpeedFactor[] = {0.05f, 0.06666667f, 0.1f, 0.2f};
     const float base = mode == 1 ? 4087.0f : 3607.0f;

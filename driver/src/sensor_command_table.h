@@ -71,6 +71,8 @@ struct ExposureSplit {
 inline constexpr std::uint16_t kMaxExposureHigh = 4090;
 int exposureStep(int mode);
 ExposureSplit splitExposure(std::uint32_t rows, int mode);
+// The longest exposure the sensor takes in `mode`, in rows (longer ones are sent as it).
+std::uint32_t longestExposureRows(int mode);
 
 // Time of one sensor row in microseconds at this mode and frame speed (1..4).
 float rowTimeMicros(int mode, int frameSpeed);

@@ -24,11 +24,15 @@ bool UsbChannel::isOpen() const {
     return device_ != nullptr && device_->isOpen();
 }
 
-std::size_t UsbChannel::read(std::span<std::uint8_t> buffer, std::size_t length) {
+std::size_t UsbChannel::read(std::span<std::uint8_t> buffer, std::size_t length,
+                             std::optional<std::chrono::microseconds> limit) {
     if (!isOpen()) return 0;
     const std::size_t request = requestSize(length);
     if (buffer.size() < request) return 0;
-    return device_->bulkRead(buffer.data(), request);
+    if (limit) watchdog_.arm(*limit);
+    const std::size_t got = device_->bulkRead(buffer.data(), request);
+    if (limit) watchdog_.disarm();
+    return got;
 }
 
 void UsbChannel::cancelRead() {
@@ -36,9 +40,11 @@ void UsbChannel::cancelRead() {
 }
 
 int UsbChannel::vendorRequest(const VendorRequest& request) {
-    if (!isOpen()) return -1;
-    return device_->vendorRequest(
-        usb::makeVendorRequest(request.request, request.value, request.index));
+    const int result = isOpen() ? device_->vendorRequest(usb::makeVendorRequest(
+                                      request.request, request.value, request.index))
+                                : -1;
+    if (result != 1) ++failedRequests_;
+    return result;
 }
 
 void UsbChannel::close() {

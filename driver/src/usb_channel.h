@@ -1,11 +1,15 @@
 #pragma once
+#include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 
 #include "platform/usb.h"
+#include "read_watchdog.h"
 
 namespace ostra {
 
@@ -48,20 +52,27 @@ class UsbChannel {
     }
 
     // One bulk read of requestSize(length) bytes into `buffer`. Returns the bytes
-    // read; 0 when closed, on failure, on cancel, or when `buffer` is smaller than
-    // the request (nothing is read then).
-    std::size_t read(std::span<std::uint8_t> buffer, std::size_t length);
+    // read; 0 when closed, on failure, on cancel, when it waited longer than `limit`
+    // (real time), or when `buffer` is smaller than the request (nothing is read then).
+    std::size_t read(std::span<std::uint8_t> buffer, std::size_t length,
+                     std::optional<std::chrono::microseconds> limit = std::nullopt);
     // Ends a read waiting on another thread (it returns 0).
     void cancelRead();
+    // Reads ended because they waited longer than their limit.
+    std::uint64_t readsTimedOut() const { return watchdog_.expired(); }
 
     // 1 when sent, 0 when the transfer failed, -1 when closed (nothing is sent).
     int vendorRequest(const VendorRequest& request);
+    // Requests that did not reach the camera, since the channel was made.
+    std::uint64_t failedRequests() const { return failedRequests_; }
 
     void close();
 
   private:
     std::unique_ptr<corvalis::platform::usb::Device> device_;
     std::string devicePath_;
+    std::atomic<std::uint64_t> failedRequests_{0};
+    ReadWatchdog watchdog_{[this] { cancelRead(); }};
 };
 
 }  // namespace ostra

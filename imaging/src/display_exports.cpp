@@ -40,26 +40,6 @@ bool endsWith(const std::string& text, const char* tail) {
     return text.size() >= n && text.compare(text.size() - n, n, tail) == 0;
 }
 
-// Reads `path` into `picture`: JPEG and TIFF files through OpenCV and a temporary
-// bitmap next to them, anything else as a bitmap. The extension test is case-sensitive.
-bool loadPictureFile(const std::string& path, CDib& picture) {
-    if (endsWith(path, "jpg") || endsWith(path, "tif")) {
-        if (path.size() < 4) return false;
-        const cv::Mat image = cv::imread(path, cv::IMREAD_ANYCOLOR);
-        if (image.empty()) return false;
-        const std::string temporary = path.substr(0, path.size() - 4) + "_tmp.bmp";
-        bool loaded = false;
-        try {
-            loaded = cv::imwrite(temporary, image) && picture.LoadBmpFile(temporary.c_str()) == 1;
-        } catch (const cv::Exception&) {
-            loaded = false;
-        }
-        std::remove(temporary.c_str());
-        return loaded;
-    }
-    return picture.LoadBmpFile(path.c_str()) == 1;
-}
-
 }  // namespace
 
 extern "C" VANTELO_API int Mes_Crop(CameraRecord* record, const unsigned char* source,
@@ -121,7 +101,7 @@ extern "C" VANTELO_API QImage* Mes_ShowFile(const char* path, int max_width, int
         const std::string file(path);
         if (endsWith(file, "raw")) return nullptr;
         CDib picture;
-        if (!loadPictureFile(file, picture)) return nullptr;
+        if (!vantelo::loadPictureFile(file, picture)) return nullptr;
         const int width = picture.Width(), height = picture.Height();
         float scale = height < width ? static_cast<float>(max_width) / static_cast<float>(width)
                                      : static_cast<float>(max_height) / static_cast<float>(height);

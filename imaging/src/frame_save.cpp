@@ -8,6 +8,7 @@
 #include <opencv2/core.hpp>
 #include <opencv2/imgcodecs.hpp>
 #include <utility>
+#include <vector>
 
 #include "common/bmp_file.h"
 #include "common/tiff_file.h"
@@ -89,27 +90,27 @@ void stampLogo(cv::Mat& picture) {
         cv::Rect(picture.cols - logo.cols, picture.rows - logo.rows, logo.cols, logo.rows)));
 }
 
-// The JPEG is made from the bitmap just written, which is removed whatever happens.
-int convertToJpeg(const std::string& bitmapPath, const std::string& jpegPath) {
-    cv::Mat picture = cv::imread(bitmapPath, cv::IMREAD_ANYCOLOR);
-    std::remove(bitmapPath.c_str());
-    if (picture.empty()) {
-        std::fprintf(stderr, "Cannot read back %s.\n", bitmapPath.c_str());
-        return 0;
-    }
+// The JPEG is coded in memory from the levelled crop (bottom row first) and written
+// like every other file, so no temporary file ever stands beside the user's.
+int saveJpeg(ByteBuffer& bottomUpBgr, int width, int height, const std::string& jpegPath) {
+    const cv::Mat bottomUp(height, width, CV_8UC3, bottomUpBgr.data());
+    cv::Mat picture;
+    cv::flip(bottomUp, picture, 0);
+    bottomUpBgr = ByteBuffer{};
     stampLogo(picture);
-    bool written = false;
+    std::vector<std::uint8_t> coded;
+    bool encoded = false;
     try {
-        written = cv::imwrite(jpegPath, picture);
+        encoded = cv::imencode(".jpg", picture, coded);
     } catch (const cv::Exception& e) {
         std::fprintf(stderr, "%s\n", e.what());
     }
-    if (!written) {
-        std::remove(jpegPath.c_str());
-        std::fprintf(stderr, "Cannot write %s.\n", jpegPath.c_str());
+    if (!encoded) {
+        std::fprintf(stderr, "Cannot write %s: the picture could not be coded.\n",
+                     jpegPath.c_str());
         return 0;
     }
-    return 1;
+    return corvalis::writeWholeFile(jpegPath, coded.data(), coded.size()) ? 1 : 0;
 }
 
 // Bitmap rows of a width of a multiple of four pixels need no padding, so the crop is
@@ -136,12 +137,13 @@ int saveBitmap(CameraRecord& record, const BufferedFrame& frame, const std::stri
     // A bitmap stores its bottom row first.
     ByteBuffer crop = cropLevelled8(record, decoded, Rows::BottomFirst);
     decoded = ByteBuffer{};
-    const std::string bitmapPath = basePath + (jpeg ? "__.bmp" : ".bmp");
+    if (jpeg) return saveJpeg(crop, width, height, basePath + ".jpg");
+    const std::string bitmapPath = basePath + ".bmp";
     if (!corvalis::writeBmp24(bitmapPath, crop.data(), width, height)) {
         reportUnwritten(bitmapPath, errno);
         return 0;
     }
-    return jpeg ? convertToJpeg(bitmapPath, basePath + ".jpg") : 1;
+    return 1;
 }
 
 }  // namespace

@@ -13,9 +13,11 @@ enum SaveFormat { kSaveJpeg = 1, kSaveBmp = 2, kSaveRaw = 4, kSaveTiff = 8 };
 // value other than 1, 4 and 8 writes a bitmap). A bitmap or JPEG save narrows the
 // record's crop to a width of a multiple of four, which the record keeps. A JPEG gets
 // the logo "./addlogo.jpg" stamped into its bottom-right corner when that file loads.
-// A TIFF save adds a page to an existing file. 1 done; 0 the file could not be written
-// or the frame could not be decoded (the reason on standard error; no partial file);
-// -2 out of memory. Throws nothing but std::bad_alloc.
+// A TIFF save adds a page to an existing file. A file is replaced only once the new one
+// is complete, and no temporary file of a fixed name is used, so a failed save leaves
+// an earlier file of that name byte for byte; a read-only file is refused. 1 done; 0 the
+// file could not be written or the frame could not be decoded (the reason on standard
+// error); -2 out of memory. Throws nothing but std::bad_alloc.
 int saveFrame(CameraRecord& record, const BufferedFrame& frame, const std::string& basePath);
 
 // The logo stamped into JPEG saves, relative to the working directory.

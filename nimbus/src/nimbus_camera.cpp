@@ -43,15 +43,15 @@ int NimbusCamera::init(int deviceIndex, int resolutionNumber, KdWindow* display,
     std::lock_guard life(lifecycle_);
     {
         std::lock_guard lock(mutex_);
-        if (initialised_) return 0;
+        if (initialised_) return NIMBUS_FAILED;
     }
-    if (resolution(resolutionNumber) == nullptr || deviceIndex < 0) return 0;
+    if (resolution(resolutionNumber) == nullptr || deviceIndex < 0) return NIMBUS_FAILED;
 
     std::vector<usb::DeviceInfo> cameras;
     for (const usb::DeviceInfo& d : usb::listDevices()) {
         if (d.vendor == kVendor && d.product == kProduct) cameras.push_back(d);
     }
-    if (static_cast<std::size_t>(deviceIndex) >= cameras.size()) return 0;
+    if (static_cast<std::size_t>(deviceIndex) >= cameras.size()) return NIMBUS_FAILED;
     // An unplug between the look and this registration is caught by the presence
     // check every grab makes.
     const int hotplug = usb::registerHotplug([this](const usb::HotplugEvent& event) {
@@ -71,7 +71,7 @@ int NimbusCamera::init(int deviceIndex, int resolutionNumber, KdWindow* display,
     gone_ = false;
     ++session_;
     initialised_ = true;
-    return 1;
+    return NIMBUS_DONE;
 }
 
 int NimbusCamera::uninit() {
@@ -79,7 +79,7 @@ int NimbusCamera::uninit() {
     int hotplug = 0;
     {
         std::lock_guard lock(mutex_);
-        if (!initialised_) return -1;
+        if (!initialised_) return NIMBUS_NOT_INITIALISED;
         initialised_ = false;
         ++session_;
         hotplug = hotplug_;
@@ -89,7 +89,7 @@ int NimbusCamera::uninit() {
     }
     // Outside the lock: unregistering waits for a callback in progress, which locks.
     usb::unregisterHotplug(hotplug);
-    return 1;
+    return NIMBUS_DONE;
 }
 
 void NimbusCamera::markGone(const usb::DeviceInfo& device) {
@@ -115,11 +115,11 @@ int NimbusCamera::grab(std::uint8_t* raw) {
     std::uint64_t session;
     {
         std::lock_guard lock(mutex_);
-        if (!initialised_) return -1;
-        if (gone_) return 0;
+        if (!initialised_) return NIMBUS_NOT_INITIALISED;
+        if (gone_) return NIMBUS_FAILED;
         session = session_;
     }
-    if (!present()) return 0;
+    if (!present()) return NIMBUS_FAILED;
 
     CameraSettings taken;
     const Resolution* res = nullptr;
@@ -130,7 +130,7 @@ int NimbusCamera::grab(std::uint8_t* raw) {
         auto ended = [&] { return session_ != session || gone_; };
         const std::int64_t start = clock::deviceMicros();
         for (;;) {
-            if (ended()) return 0;
+            if (ended()) return NIMBUS_FAILED;
             res = resolution(resolution_);
             const double target =
                 settings_.exposureMs * 1000.0 + readoutMicros(*res, settings_.frameSpeed);
@@ -182,7 +182,7 @@ int NimbusCamera::grab(std::uint8_t* raw) {
     bool draw = false;
     {
         std::lock_guard lock(mutex_);
-        if (session_ != session || gone_) return 0;
+        if (session_ != session || gone_) return NIMBUS_FAILED;
         lastMeans_ = means;
         if (balancePending_) {
             balancePending_ = false;
@@ -196,7 +196,7 @@ int NimbusCamera::grab(std::uint8_t* raw) {
         // release on another thread never sees the window used after it returned.
         std::vector<std::uint8_t> picture(NIMBUS_DECODED_BYTES(
             static_cast<std::size_t>(res->width), static_cast<std::size_t>(res->height)));
-        if (decode(raw, picture.data()) == 1) {
+        if (decode(raw, picture.data()) == NIMBUS_DONE) {
             std::lock_guard lock(mutex_);
             if (session_ == session && displayEnabled_ && display_ != nullptr &&
                 display_->draw != nullptr &&
@@ -206,7 +206,7 @@ int NimbusCamera::grab(std::uint8_t* raw) {
             }
         }
     }
-    return 1;
+    return NIMBUS_DONE;
 }
 
 void NimbusCamera::balanceFrom(const ChannelMeans& means) {
@@ -235,28 +235,28 @@ void NimbusCamera::adjustExposure(const ChannelMeans& means) {
 
 int NimbusCamera::imageSize(int& width, int& height) const {
     std::lock_guard lock(mutex_);
-    if (!initialised_) return -1;
+    if (!initialised_) return NIMBUS_NOT_INITIALISED;
     const Resolution* res = resolution(resolution_);
     width = res->width;
     height = res->height;
-    return 1;
+    return NIMBUS_DONE;
 }
 
 int NimbusCamera::setDisplayEnable(bool on) {
     std::lock_guard lock(mutex_);
-    if (!initialised_) return -1;
+    if (!initialised_) return NIMBUS_NOT_INITIALISED;
     displayEnabled_ = on;
-    return 1;
+    return NIMBUS_DONE;
 }
 
 int NimbusCamera::whiteBalance() {
     std::lock_guard lock(mutex_);
-    if (!initialised_) return -1;
+    if (!initialised_) return NIMBUS_NOT_INITIALISED;
     if (lastMeans_)
         balanceFrom(*lastMeans_);
     else
         balancePending_ = true;
-    return 1;
+    return NIMBUS_DONE;
 }
 
 int NimbusCamera::decode(const std::uint8_t* raw, std::uint8_t* out) const {
@@ -265,7 +265,7 @@ int NimbusCamera::decode(const std::uint8_t* raw, std::uint8_t* out) const {
         std::lock_guard lock(mutex_);
         picture = settings_.picture;
     }
-    return decodeFrame(raw, out, picture) ? 1 : 0;
+    return decodeFrame(raw, out, picture) ? NIMBUS_DONE : NIMBUS_FAILED;
 }
 
 }  // namespace corvalis::nimbus

@@ -49,18 +49,18 @@ class NimbusCamera {
     // Decodes with the latest picture settings, initialised or not.
     int decode(const std::uint8_t* raw, std::uint8_t* out) const;
 
-    // Reads or changes the settings under the lock; -1 when not initialised. A change
-    // wakes a waiting grab, which then takes the new exposure and speed into account.
+    // Reads or changes the settings under the lock; NIMBUS_NOT_INITIALISED when not initialised. A
+    // change wakes a waiting grab, which then takes the new exposure and speed into account.
     template <typename F>
     int read(F f) const {
         std::lock_guard lock(mutex_);
-        if (!initialised_) return -1;
+        if (!initialised_) return NIMBUS_NOT_INITIALISED;
         return f(settings_);
     }
     template <typename F>
     int update(F f) {
         std::lock_guard lock(mutex_);
-        if (!initialised_) return -1;
+        if (!initialised_) return NIMBUS_NOT_INITIALISED;
         int result = f(settings_);
         ++changes_;
         changed_.notify_all();

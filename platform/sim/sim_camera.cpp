@@ -138,7 +138,9 @@ std::size_t SimCamera::bulkRead(std::uint8_t* buffer, std::size_t length,
     };
 
     if (fault == Fault::Stall) {
+        ++stalled_;
         changed_.wait(lock, ended);
+        --stalled_;
         return leave(0);
     }
 
@@ -341,6 +343,11 @@ std::vector<std::uint16_t> SimCamera::expectedPicture(const FrameInfo& f) const 
 int SimCamera::waitingReads() const {
     std::lock_guard lock(mutex_);
     return waiting_;
+}
+
+int SimCamera::stalledReads() const {
+    std::lock_guard lock(mutex_);
+    return stalled_;
 }
 
 bool SimCamera::plugged() const {

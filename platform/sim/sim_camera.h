@@ -57,6 +57,7 @@ class SimCamera final : public Camera {
     FrameInfo lastDelivered() const override;
     std::vector<std::uint16_t> expectedPicture(const FrameInfo& frame) const override;
     int waitingReads() const override;
+    int stalledReads() const override;
     bool plugged() const override;
 
   private:
@@ -80,6 +81,7 @@ class SimCamera final : public Camera {
     std::uint64_t abandoned_ = 0;  // 0xBB received
     std::uint64_t cancels_ = 0;
     int waiting_ = 0;
+    int stalled_ = 0;
     bool plugged_ = true;
     std::function<void()> unplugHook_;
 };

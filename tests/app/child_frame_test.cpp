@@ -237,10 +237,22 @@ TEST_F(SimulatedCamera, AnUnplugDuringALongExposureLetsTheStopFinish) {
 TEST_F(SimulatedCamera, AStalledReadLetsTheStopFinish) {
     ASSERT_EQ(sendMessage(&frame, msg::OpenCamera), 1);
     ASSERT_TRUE(eventuallyWithEvents([&] { return frame.displayedFrames() >= 1; }));
+    // An exposure so long that a stalled read's own time limit lies far beyond the
+    // liveness bound: only the stop can end it.
+    context.record.exposure_ms = 3000000;
+    KdCamera_ReadWrite(&context.record, CAMCMD_EXPOSURE, 0);
+    // The read in flight may already wait on the long exposure; the restart ends it, so
+    // that the next read takes the stall. A stall taken before the restart is ended by
+    // it too, hence a second one.
     auto camera = sim::camera();
     camera->injectFault(sim::Fault::Stall);
-    ASSERT_TRUE(eventuallyWithEvents([&] { return camera->waitingReads() > 0; }));
+    camera->injectFault(sim::Fault::Stall);
+    KdCamera_ReadWrite(&context.record, CAMCMD_RESTART_LONG_EXP_0, 0);
+    ASSERT_TRUE(eventuallyWithEvents([&] { return camera->stalledReads() > 0; }))
+        << "no read took the stall";
+    camera->clearFaults();
     stopWithinBound();
+    EXPECT_EQ(camera->stalledReads(), 0);
 }
 
 }  // namespace

@@ -1,12 +1,18 @@
 #include "common/ini_file.h"
+#include "file_size_limit.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
 #include <string>
 
 #include "file_text.h"
@@ -241,6 +247,20 @@ TEST_F(IniFiles, AnOversizedFileIsRefused) {
     EXPECT_EQ(file.readString("S", "k", ""), "1");
 }
 
+// Every line keeps its own break: a file mixing both kinds (edited by hand on two
+// systems) loses no character of the lines a write does not touch.
+TEST(IniText, MixedLineBreaksSurviveAnEditElsewhere) {
+    IniFile file = IniFile::parse("[A]\nx=1\r\ny=2\n[B]\r\nz=3\r\nnote\r");
+    ASSERT_TRUE(file.setValue("A", "y", "20"));
+    EXPECT_EQ(file.text(), "[A]\nx=1\r\ny=20\n[B]\r\nz=3\r\nnote\r");
+    ASSERT_TRUE(file.setValue("A", "x", "10"));
+    EXPECT_EQ(file.text(), "[A]\nx=10\r\ny=20\n[B]\r\nz=3\r\nnote\r");
+    // A new key takes the file's first break (and an added line ends the file with one).
+    ASSERT_TRUE(file.setValue("A", "w", "5"));
+    EXPECT_EQ(file.text(), "[A]\nx=10\r\ny=20\nw=5\n[B]\r\nz=3\r\nnote\r\n");
+    EXPECT_EQ(file.value("B", "z"), "3");
+}
+
 TEST_F(IniFiles, AFailedSaveReportsAndLeavesTheOldFile) {
     const fs::path path = dir / "kept.ini";
     writeText(path, "[S]\nk=old\n");
@@ -249,20 +269,32 @@ TEST_F(IniFiles, AFailedSaveReportsAndLeavesTheOldFile) {
     EXPECT_FALSE(file.save(dir / "no-such-dir" / "x.ini", error));
     EXPECT_FALSE(error.empty());
 
-    // A directory where the temporary file would go: nothing can be written.
-    fs::create_directory(path.string() + ".tmp");
+    // The disk fills up after four bytes: nothing of the new text reaches the file.
+    error.clear();
+    {
+        FileSizeLimit limit(4);
+        EXPECT_FALSE(file.save(path, error));
+    }
+    EXPECT_NE(error.find(std::strerror(EFBIG)), std::string::npos) << error;
+    EXPECT_EQ(readText(path), "[S]\nk=old\n");
+
+    // A read-only file is refused, not replaced.
+    fs::permissions(path, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
     error.clear();
     EXPECT_FALSE(file.save(path, error));
-    EXPECT_FALSE(error.empty());
+    EXPECT_NE(error.find("refusing to replace " + path.string()), std::string::npos) << error;
     EXPECT_EQ(readText(path), "[S]\nk=old\n");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
 }
 
-TEST_F(IniFiles, ALeftoverTemporaryFileIsOverwritten) {
+// A user's file named as temporary files often are is none of ours: it stays as it was.
+TEST_F(IniFiles, AFileNamedLikeATemporaryOneIsLeftAlone) {
     const fs::path path = dir / "store.ini";
     writeText(path.string() + ".tmp", "[Half\nwrit");
     IniFile file = IniFile::parse("[S]\nk=1\n");
     std::string error;
     ASSERT_TRUE(file.save(path, error)) << error;
     EXPECT_EQ(readText(path), "[S]\nk=1\n");
-    EXPECT_FALSE(fs::exists(path.string() + ".tmp"));
+    EXPECT_EQ(readText(path.string() + ".tmp"), "[Half\nwrit");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 2);
 }

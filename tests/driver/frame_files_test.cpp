@@ -17,10 +17,12 @@
 #include <opencv2/imgcodecs.hpp>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "allocation_control.h"
 #include "eventually.h"
+#include "file_size_limit.h"
 #include "file_text.h"
 #include "frame_decode.h"
 #include "frame_files.h"
@@ -318,15 +320,15 @@ TEST_F(FrameFiles, FileStandingWhereTheDirectoryShouldBeIsLeftAlone) {
     EXPECT_EQ(filesIn(dir), std::vector<std::string>{"notes"});
 }
 
-// Every file in turn goes to a full disk; the capture fails and the other three are
-// still written whole.
-TEST_F(FrameFiles, FullDiskForOneFileFailsTheCaptureAndKeepsTheOthers) {
+// Every file in turn is a link to the full device, which is no file to save over: the
+// capture fails, the link is left alone and the other three are still written whole.
+TEST_F(FrameFiles, TargetThatIsNotAFileFailsTheCaptureAndKeepsTheOthers) {
     struct Case {
         std::string extension, message;
     };
-    const Case cases[] = {{".jpg", "JPEG Error"},
+    const Case cases[] = {{".jpg", "JpegFile :\nCan't open " + base + ".jpg"},
                           {".bmp", base + ".bmp: "},
-                          {".raw", base + ".raw: "},
+                          {".raw", base + ".raw: not a regular file"},
                           {".tif", "Cannot open file for output.\n"}};
     setWidth(1);
     for (const Case& full : cases) {
@@ -337,6 +339,7 @@ TEST_F(FrameFiles, FullDiskForOneFileFailsTheCaptureAndKeepsTheOthers) {
         EXPECT_EQ(capture(kAll), kCaptureFailed);
         const std::string messages = testing::internal::GetCapturedStderr();
         EXPECT_TRUE(has(messages, full.message)) << messages;
+        EXPECT_EQ(fs::read_symlink(base + full.extension), "/dev/full");
 
         for (const char* ext : kExtensions) {
             if (ext == full.extension) continue;
@@ -354,7 +357,47 @@ TEST_F(FrameFiles, FullDiskForOneFileFailsTheCaptureAndKeepsTheOthers) {
         if (full.extension != ".tif") {
             EXPECT_EQ(tiffinfoPages(base + ".tif").size(), 1u);
         }
+        EXPECT_EQ(filesIn(dir).size(), 4u) << "a temporary file was left";
     }
+}
+
+// A capture of each format in turn runs out of room (as on a full disk): the earlier
+// file of that name stays byte for byte, and nothing else is left in the folder.
+TEST_F(FrameFiles, CaptureThatRunsOutOfRoomKeepsTheEarlierFileByteForByte) {
+    const std::pair<int, const char*> formats[] = {
+        {kFrameJpeg, ".jpg"}, {kFrameBitmap, ".bmp"}, {kFrameRaw, ".raw"}, {kFrameTiff, ".tif"}};
+    setWidth(1);
+    for (const auto& [format, extension] : formats) {
+        SCOPED_TRACE(extension);
+        for (const char* ext : kExtensions) fs::remove(base + ext);
+        ASSERT_EQ(capture(format), kCaptureDone);
+        const std::string earlier = readText(base + extension);
+        ASSERT_GT(earlier.size(), 4096u);
+        testing::internal::CaptureStderr();
+        {
+            FileSizeLimit limit(4096);
+            EXPECT_EQ(capture(format), kCaptureFailed);
+        }
+        testing::internal::GetCapturedStderr();
+        EXPECT_TRUE(readText(base + extension) == earlier) << "the earlier file changed";
+        EXPECT_EQ(filesIn(dir), std::vector<std::string>{std::string("frame") + extension});
+    }
+}
+
+TEST_F(FrameFiles, ReadOnlyFilesAreRefusedAndKept) {
+    for (const char* ext : kExtensions) {
+        writeText(base + ext, std::string("kept ") + ext + "\n");
+        fs::permissions(base + ext,
+                        fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    }
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(capture(kAll), kCaptureFailed);
+    const std::string messages = testing::internal::GetCapturedStderr();
+    for (const char* ext : kExtensions) {
+        EXPECT_EQ(readText(base + ext), std::string("kept ") + ext + "\n") << ext;
+        EXPECT_TRUE(has(messages, base + ext)) << ext << "\n" << messages;
+    }
+    EXPECT_EQ(filesIn(dir).size(), 4u) << "a temporary file was left";
 }
 
 TEST_F(FrameFiles, FileThatIsNotATiffIsNotAppendedTo) {

@@ -1,16 +1,22 @@
 // The JPEG writer, read back with OpenCV: colour and grey pictures, the grey weights
-// truncated, and files that cannot be written.
+// truncated, files that cannot be written, and earlier files that a failed write keeps.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <opencv2/core.hpp>
 #include <opencv2/imgcodecs.hpp>
 #include <string>
 #include <vector>
 
+#include "file_size_limit.h"
 #include "file_text.h"
 #include "jpeg_file.h"
 #include "scratch_directory.h"
@@ -31,6 +37,15 @@ std::vector<std::uint8_t> bands(const std::vector<Rgb>& colours, int width) {
     for (const Rgb& c : colours)
         for (int i = 0; i < 16 * width; ++i) p.insert(p.end(), {c.r, c.g, c.b});
     return p;
+}
+
+// Names in `dir`, sorted.
+std::vector<std::string> filesIn(const std::string& dir) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 class JpegFile : public ::testing::Test {
@@ -88,16 +103,60 @@ TEST_F(JpegFile, PathThatCannotBeOpenedIsReported) {
     const std::string missing = dir + "/missing/picture.jpg";
     testing::internal::CaptureStderr();
     EXPECT_FALSE(writeJpeg(missing, rgb.data(), 8, 16, 1, 75));
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "JpegFile :\nCan't open " + missing + "\n");
+    const std::string messages = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(messages.rfind("JpegFile :\nCan't open " + missing + "\n", 0), 0u) << messages;
+    EXPECT_TRUE(has(messages, std::strerror(ENOENT))) << messages;
 }
 
-TEST_F(JpegFile, WriteErrorIsReportedAndLeavesNoFile) {
+// Saving over something that is not a file (here the full device) is refused and
+// leaves it in place.
+TEST_F(JpegFile, TargetThatIsNotAFileIsRefusedAndKept) {
     fs::create_symlink("/dev/full", path);
     const auto rgb = bands({{1, 2, 3}, {4, 5, 6}}, 256);
     testing::internal::CaptureStderr();
     EXPECT_FALSE(writeJpeg(path, rgb.data(), 256, 32, 1, 75));
+    EXPECT_TRUE(has(testing::internal::GetCapturedStderr(), "not a regular file"));
+    EXPECT_TRUE(fs::is_symlink(path));
+    EXPECT_EQ(filesIn(dir), std::vector<std::string>{"picture.jpg"});
+}
+
+// The disk fills up halfway through: the earlier picture of that name stays byte for
+// byte, and no temporary file is left beside it.
+TEST_F(JpegFile, WriteErrorKeepsTheEarlierFileByteForByte) {
+    writeText(path, "an earlier picture\n");
+    // Noise codes to far more than the room left.
+    std::vector<std::uint8_t> rgb(512 * 48 * 3);
+    std::uint32_t state = 12345;
+    for (auto& v : rgb) v = static_cast<std::uint8_t>((state = state * 1103515245u + 12345u) >> 24);
+    testing::internal::CaptureStderr();
+    {
+        FileSizeLimit limit(1024);
+        EXPECT_FALSE(writeJpeg(path, rgb.data(), 512, 48, 1, 75));
+    }
     EXPECT_TRUE(has(testing::internal::GetCapturedStderr(), "JPEG Error"));
-    EXPECT_FALSE(fs::exists(fs::symlink_status(path)));
+    EXPECT_EQ(readText(path), "an earlier picture\n");
+    EXPECT_EQ(filesIn(dir), std::vector<std::string>{"picture.jpg"});
+}
+
+TEST_F(JpegFile, ReadOnlyFileIsRefusedAndKept) {
+    writeText(path, "keep me\n");
+    fs::permissions(path, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    const auto rgb = bands({{1, 2, 3}}, 8);
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(writeJpeg(path, rgb.data(), 8, 16, 1, 75));
+    EXPECT_TRUE(has(testing::internal::GetCapturedStderr(), "refusing to replace " + path));
+    EXPECT_EQ(readText(path), "keep me\n");
+    EXPECT_EQ(filesIn(dir), std::vector<std::string>{"picture.jpg"});
+}
+
+TEST_F(JpegFile, ReplacingAFileKeepsItsPermissions) {
+    writeText(path, "older\n");
+    fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write);
+    const auto rgb = bands({{10, 20, 30}}, 16);
+    ASSERT_TRUE(writeJpeg(path, rgb.data(), 16, 16, 1, 75));
+    EXPECT_FALSE(cv::imread(path).empty());
+    EXPECT_EQ(fs::status(path).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
 }
 
 TEST_F(JpegFile, PictureThatCannotBeCodedIsRefusedWithoutAFile) {

@@ -696,6 +696,23 @@ TEST_F(Ostra, RestartLongExposureReprogramsTheSensor) {
 // ---------------------------------------------------------------------------------
 // Effective saturation shared by enhancement, saturation and monochrome
 
+// Once the camera is gone, the setters that program it say so; the picture settings,
+// which live in the library, still take their values.
+TEST_F(Ostra, SettersThatProgramTheSensorReportACameraThatWentAway) {
+    open(4);
+    ASSERT_EQ(OstraIICameraSetAnalogGain(100), OSTRA_DONE);
+    ASSERT_TRUE(sim::unplug(sim::devices().front()));
+    EXPECT_EQ(OstraIICameraSetAnalogGain(200), OSTRA_NO_CAMERA);
+    EXPECT_EQ(OstraIICameraSetExposureTime(500), OSTRA_NO_CAMERA);
+    EXPECT_EQ(OstraIICameraSetResolution(2), OSTRA_NO_CAMERA);
+    EXPECT_EQ(OstraIICameraSetFrameSpeed(3), OSTRA_NO_CAMERA);
+    EXPECT_EQ(OstraIICameraSetDataWide(1), OSTRA_NO_CAMERA);
+    EXPECT_EQ(OstraIICameraSetLongExpPower(1), OSTRA_NO_CAMERA);
+    EXPECT_EQ(OstraIICameraRestartLongExposure(0), OSTRA_NO_CAMERA);
+    EXPECT_EQ(OstraIICameraSetGamma(90), OSTRA_DONE);
+    EXPECT_EQ(gamma(), 90);
+}
+
 TEST_F(Ostra, SaturationIsIgnoredWhileEnhancementIsOff) {
     open(0);
     EXPECT_EQ(saturation(), 128);

@@ -248,6 +248,20 @@ TEST_F(Teams, FrameSpeedOneIsSetEvenWith16BitData) {
     EXPECT_EQ(device.exposureRows(), 56u);  // the exposure is not re-scaled
 }
 
+// A damaged store's exposure is kept within the sensor's longest: 4090 steps of 1155
+// rows plus 1154 in mode 0 (4,725,104 rows), 4090 x 651 + 650 in mode 1.
+TEST_F(Teams, AStoredExposureBeyondTheLongestIsClamped) {
+    writeStore("[Software\\VELMAR\\Pelion\\setupa]\nexposure=4294967295\n");
+    ASSERT_TRUE(teams.read(0, device, controls));
+    EXPECT_EQ(device.exposureRows(), 4725104u);
+    device.setMode(1);
+    ASSERT_TRUE(teams.read(0, device, controls));
+    EXPECT_EQ(device.exposureRows(), 2663240u);
+    writeStore("[Software\\VELMAR\\Pelion\\setupa]\nexposure=2663240\n");
+    ASSERT_TRUE(teams.read(0, device, controls));
+    EXPECT_EQ(device.exposureRows(), 2663240u);
+}
+
 TEST_F(Teams, WithoutEnhancementTheEffectiveSaturationIsNeutral) {
     controls.setColorEnhancement(1, device);
     controls.setSaturation(50, device);

@@ -2,10 +2,13 @@
 // whose crop width is brought to a multiple of four (in the record too), JPEG with and without the
 // logo, and targets that cannot be written. Every picture is read back with OpenCV and compared
 // with the driver's decode of the same frame.
+#include <iterator>
 #include <opencv2/core.hpp>
 #include <opencv2/imgcodecs.hpp>
+#include <utility>
 
 #include "../driver/allocation_control.h"
+#include "file_size_limit.h"
 #include "file_text.h"
 #include "frame_list_test_support.h"
 #include "tiff_info.h"
@@ -249,6 +252,73 @@ TEST_F(FrameSave, ATargetThatCannotBeWrittenFailsAndTheFrameStays) {
     for (const auto& entry : fs::directory_iterator(directory_.path())) {
         EXPECT_FALSE(has(entry.path().filename().string(), "__.bmp")) << entry.path();
     }
+}
+
+// Each format in turn runs out of room halfway (as on a full disk): the earlier file of
+// that name stays byte for byte, and nothing else is left in the folder.
+TEST_F(FrameSave, ASaveThatRunsOutOfRoomKeepsTheEarlierFileByteForByte) {
+    CameraRecord record;
+    ASSERT_NO_FATAL_FAILURE(openCamera(record, 4, false));
+    setCrop(record, 0, 0, 400, 300);
+    snap(record, 9);
+    const std::pair<int, const char*> formats[] = {
+        {1, ".jpg"}, {2, ".bmp"}, {4, ".raw"}, {8, ".tif"}};
+    for (const auto& [format, extension] : formats) {
+        SCOPED_TRACE(extension);
+        const fs::path folder = directory_ / ("full" + std::to_string(format));
+        fs::create_directory(folder);
+        const std::string base = folder / "frame";
+        record.save_format = format;
+        ASSERT_EQ(Mes_SaveBuffList(&record, base.c_str(), 1), 1);
+        const auto earlier = readBytes(base + extension);
+        ASSERT_GT(earlier.size(), 8192u);
+        testing::internal::CaptureStderr();
+        {
+            FileSizeLimit limit(8192);
+            EXPECT_EQ(Mes_SaveBuffList(&record, base.c_str(), 1), 0);
+        }
+        const std::string messages = testing::internal::GetCapturedStderr();
+        EXPECT_FALSE(messages.empty());
+        EXPECT_TRUE(readBytes(base + extension) == earlier) << "the earlier file changed";
+        EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
+    }
+}
+
+TEST_F(FrameSave, AReadOnlyFileIsRefusedAndKept) {
+    CameraRecord record;
+    ASSERT_NO_FATAL_FAILURE(openCamera(record, 4, false));
+    setCrop(record, 0, 0, 64, 32);
+    snap(record, 10);
+    const std::string base = directory_ / "kept";
+    for (const auto& [format, extension] :
+         {std::pair{1, ".jpg"}, std::pair{2, ".bmp"}, std::pair{4, ".raw"}, std::pair{8, ".tif"}}) {
+        SCOPED_TRACE(extension);
+        { std::ofstream(base + extension, std::ios::binary) << "an earlier " << extension; }
+        fs::permissions(base + extension,
+                        fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+        record.save_format = format;
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(Mes_SaveBuffList(&record, base.c_str(), 1), 0);
+        const std::string messages = testing::internal::GetCapturedStderr();
+        EXPECT_TRUE(has(messages, base + extension)) << messages;
+        const auto kept = readBytes(base + extension);
+        EXPECT_EQ(std::string(kept.begin(), kept.end()), std::string("an earlier ") + extension);
+    }
+}
+
+// A user's file named as the JPEG save's temporary bitmap used to be is never touched.
+TEST_F(FrameSave, AJpegSaveLeavesAFileNamedLikeAnOldTemporaryAlone) {
+    CameraRecord record;
+    ASSERT_NO_FATAL_FAILURE(openCamera(record, 4, false));
+    setCrop(record, 0, 0, 64, 32);
+    snap(record, 11);
+    const std::string base = directory_ / "shot";
+    { std::ofstream(base + "__.bmp", std::ios::binary) << "the user's own"; }
+    record.save_format = 1;
+    ASSERT_EQ(Mes_SaveBuffList(&record, base.c_str(), 1), 1);
+    const auto kept = readBytes(base + "__.bmp");
+    EXPECT_EQ(std::string(kept.begin(), kept.end()), "the user's own");
+    EXPECT_FALSE(cv::imread(base + ".jpg").empty());
 }
 
 TEST_F(FrameSave, WithoutMemoryForThePictureTheFrameStaysAndNothingIsHalfWritten) {

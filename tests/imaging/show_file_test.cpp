@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QPainter>
 #include <filesystem>
+#include <iterator>
 #include <memory>
 #include <opencv2/core.hpp>
 #include <opencv2/imgcodecs.hpp>
@@ -45,7 +46,7 @@ TEST_F(ShowFile, ThumbnailsFitTheLimitsWithoutEnlarging) {
     EXPECT_EQ(size(write("square.bmp", 60, 60)), QSize(60, 60));
 }
 
-TEST_F(ShowFile, JpegAndTiffGoThroughATemporaryBitmapThatIsRemoved) {
+TEST_F(ShowFile, JpegAndTiffShowWithoutATemporaryBitmap) {
     for (const char* name : {"shot.jpg", "shot.tif"}) {
         const auto image = thumbnail(write(name, 1360, 1024));
         ASSERT_NE(image, nullptr) << name;
@@ -55,12 +56,35 @@ TEST_F(ShowFile, JpegAndTiffGoThroughATemporaryBitmapThatIsRemoved) {
         EXPECT_NEAR(c.blue(), 40, 4);
         EXPECT_FALSE(fs::exists(dir_ / "shot_tmp.bmp"));
     }
-    // A grey JPEG comes back through an 8-bit bitmap and its grey table.
+    // A grey JPEG comes back grey.
     ASSERT_TRUE(
         cv::imwrite((dir_ / "grey.jpg").string(), cv::Mat(40, 80, CV_8UC1, cv::Scalar(90))));
     const auto grey = thumbnail((dir_ / "grey.jpg").string());
     ASSERT_NE(grey, nullptr);
     EXPECT_NEAR(grey->pixelColor(10, 10).green(), 90, 3);
+}
+
+// JPEG and TIFF files are decoded in memory: a user's file named like the temporary
+// bitmap of old stays as it was, and the folder gains nothing.
+TEST_F(ShowFile, AFileNamedLikeTheOldTemporaryBitmapIsLeftAlone) {
+    for (const char* name : {"sky.jpg", "sky.tif"}) {
+        SCOPED_TRACE(name);
+        const std::string keep = (dir_ / "sky_tmp.bmp").string();
+        write("sky_tmp.bmp", 30, 20, {1, 2, 3});
+        const auto before = fs::file_size(keep);
+        const auto last = fs::last_write_time(keep);
+        const auto image = thumbnail(write(name, 320, 240, {200, 100, 50}));
+        ASSERT_NE(image, nullptr);
+        EXPECT_EQ(image->size(), QSize(200, 150));
+        EXPECT_NEAR(image->pixelColor(100, 75).blue(), 200, 4);
+        EXPECT_EQ(fs::file_size(keep), before);
+        EXPECT_EQ(fs::last_write_time(keep), last);
+        const cv::Mat kept = cv::imread(keep);
+        ASSERT_FALSE(kept.empty());
+        EXPECT_EQ(kept.at<cv::Vec3b>(0, 0), cv::Vec3b(1, 2, 3));
+        EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 2);
+        fs::remove(dir_ / name);
+    }
 }
 
 TEST_F(ShowFile, UpperCaseJpgRawAndMissingFilesGiveNothing) {

@@ -238,7 +238,21 @@ TEST_F(KeyStoreTest, ALeftoverTemporaryFileDoesNotTouchTheStore) {
     EXPECT_EQ(read(store, kTeamA, "paraTeam"), 1u);
     EXPECT_EQ(read(store, kTeamB, "gamma"), 90u);
     EXPECT_EQ(read(store, kTeamB, "contrast"), 7u);
-    EXPECT_FALSE(fs::exists(path + ".tmp"));
+    // Not a file of ours: left as it was.
+    EXPECT_EQ(readText(path + ".tmp"), "[Software\\VELMAR\\Pelion\\setupa]\npara");
+}
+
+TEST_F(KeyStoreTest, AReadOnlyStoreIsRefusedAndSaysSo) {
+    const KeyStore store(path);
+    ASSERT_TRUE(store.writeDword(kTeamA, "gamma", 90));
+    const std::string text = readText(path);
+    fs::permissions(path, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(store.writeDword(kTeamA, "gamma", 120));
+    const std::string messages = testing::internal::GetCapturedStderr();
+    EXPECT_NE(messages.find("refusing to replace " + path), std::string::npos) << messages;
+    EXPECT_EQ(readText(path), text);
+    EXPECT_EQ(read(store, kTeamA, "gamma"), 90u);
 }
 
 TEST_F(KeyStoreTest, AWriterKilledAtAnyMomentLeavesAWholeStore) {

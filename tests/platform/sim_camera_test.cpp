@@ -67,6 +67,14 @@ class SimCamera : public ::testing::Test {
         return f;
     }
 
+    // Waits until a read has taken the injected stall.
+    bool stallTaken() {
+        auto until = steady_clock::now() + seconds(30);
+        while (camera_->stalledReads() == 0 && steady_clock::now() < until)
+            std::this_thread::sleep_for(milliseconds(1));
+        return camera_->stalledReads() == 1;
+    }
+
     static bool startsWithMarker(const std::uint8_t* p) {
         return std::all_of(p, p + 10, [](std::uint8_t b) { return b == 0x88; });
     }
@@ -451,20 +459,35 @@ TEST_F(SimCamera, StallFaultEndsOnlyOnCancel) {
     std::vector<std::uint8_t> buffer(readRequest(kWidth * 2180));
     camera_->injectFault(sim::Fault::Stall);
     send(0xB3);  // a 4 ms frame that the stalled read never returns
+    EXPECT_EQ(camera_->stalledReads(), 0);
     auto pending = readInBackground(buffer);
+    ASSERT_TRUE(stallTaken());
     EXPECT_EQ(pending.wait_for(milliseconds(100)), std::future_status::timeout);
+    EXPECT_EQ(camera_->stalledReads(), 1);
     device_->cancelRead();
     ASSERT_EQ(pending.wait_for(seconds(30)), std::future_status::ready);
     EXPECT_EQ(pending.get(), 0u);
+    EXPECT_EQ(camera_->stalledReads(), 0);
+}
+
+TEST_F(SimCamera, AReadWaitingForItsFrameIsNotStalled) {
+    std::vector<std::uint8_t> buffer(readRequest(kWidth * 2180));
+    auto pending = readInBackground(buffer);  // no frame started: it waits for one
+    EXPECT_EQ(camera_->stalledReads(), 0);
+    send(0xB3);
+    ASSERT_EQ(pending.wait_for(seconds(30)), std::future_status::ready);
+    EXPECT_EQ(pending.get(), kHeader + kWidth * 2180);
 }
 
 TEST_F(SimCamera, StallFaultEndsOnUnplug) {
     std::vector<std::uint8_t> buffer(readRequest(kWidth * 2180));
     camera_->injectFault(sim::Fault::Stall);
     auto pending = readInBackground(buffer);
+    ASSERT_TRUE(stallTaken());
     sim::unplug(sim::devices().front());
     ASSERT_EQ(pending.wait_for(seconds(30)), std::future_status::ready);
     EXPECT_EQ(pending.get(), 0u);
+    EXPECT_EQ(camera_->stalledReads(), 0);
 }
 
 TEST_F(SimCamera, UnplugDuringExposureFault) {

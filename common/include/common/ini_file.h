@@ -35,9 +35,10 @@ class IniFile {
     // cannot be read, or is larger than kMaxFileBytes, gives false with a message in
     // `error` and leaves this object as it was.
     bool load(const std::string& path, std::string& error);
-    // Writes the text to "<path>.tmp", flushes it to the disk and renames it over
-    // `path`, so a crash leaves either the old or the new file. Concurrent writers of
-    // the same path must take turns. False with a message in `error` on failure.
+    // Writes the text through replaceFile (a temporary file beside `path`, flushed and
+    // renamed over it), so a crash or a failure leaves either the old or the new file.
+    // A read-only file is refused. Concurrent writers of the same path must take turns.
+    // False with a message in `error` on failure.
     bool save(const std::string& path, std::string& error) const;
 
     std::string text() const;
@@ -62,9 +63,10 @@ class IniFile {
     struct Line {
         enum class Kind { Other, Section, Entry };
         Kind kind = Kind::Other;
-        std::string text;   // the line as written, without its line break
-        std::string name;   // section name or key, trimmed
-        std::string value;  // the entry's value, trimmed, quotes removed
+        std::string text;    // the line as written, without its line break
+        std::string name;    // section name or key, trimmed
+        std::string value;   // the entry's value, trimmed, quotes removed
+        std::string ending;  // its line break as read ("\n" or "\r\n"); empty for new lines
     };
 
     static Line parseLine(std::string_view text);
@@ -74,7 +76,7 @@ class IniFile {
     std::size_t sectionEnd(std::size_t header) const;
 
     std::vector<Line> lines_;
-    std::string lineBreak_ = "\n";  // "\r\n" when the file came with it
+    std::string lineBreak_ = "\n";  // for new lines: "\r\n" when the file's first line has it
     bool endsWithNewline_ = true;
 };
 

@@ -73,6 +73,9 @@ class CORVALIS_PLATFORM_API Camera {
     // scene rendered it; rows from 2 x fieldPairs on are not sent and are 0 here.
     virtual std::vector<std::uint16_t> expectedPicture(const FrameInfo& frame) const = 0;
     virtual int waitingReads() const = 0;  // bulk reads blocked right now
+    // Bulk reads held by an injected stall right now: a test sees the stall taken
+    // before it acts on it, and ended afterwards.
+    virtual int stalledReads() const = 0;
     virtual bool plugged() const = 0;
 };
 
