@@ -1,6 +1,7 @@
 // Writing one full 16-bit raw frame (3032 x 2018) as a FITS file, and appending it to a
 // SER video, against fwrite of as many bytes in the same directory. Neither format
-// needs a decode, so the reference is the plain write.
+// needs a decode, so the reference is the plain write; a saved FITS file is also
+// flushed to the disk before it replaces anything, hence the second reference.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
@@ -67,8 +68,9 @@ void BM_Fits_WriteMosaic16(benchmark::State& state) {
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(fs::file_size(path)));
 }
 
-void BM_Fwrite_FitsBytes(benchmark::State& state) {
-    // As many bytes as the FITS file holds, written as a new file.
+// As many bytes as the FITS file holds, written as a new file; with `sync`, also
+// flushed to the disk as every saved file is.
+void fwriteFitsBytes(benchmark::State& state, bool sync) {
     const std::vector<char> bytes((frame().size() * 2 + 2 * 2880 + 2879) / 2880 * 2880, 1);
     const fs::path path = directory() / "plain.bin";
     for (auto _ : state) {
@@ -78,9 +80,17 @@ void BM_Fwrite_FitsBytes(benchmark::State& state) {
         std::FILE* f = std::fopen(path.c_str(), "wb");
         if (f == nullptr || std::fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size())
             state.SkipWithError("fwrite failed");
+        if (f != nullptr && sync && (std::fflush(f) != 0 || ::fsync(::fileno(f)) != 0))
+            state.SkipWithError("fsync failed");
         if (f != nullptr) std::fclose(f);
     }
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(bytes.size()));
+}
+void BM_Fwrite_FitsBytes(benchmark::State& state) {
+    fwriteFitsBytes(state, false);
+}
+void BM_FwriteFsync_FitsBytes(benchmark::State& state) {
+    fwriteFitsBytes(state, true);
 }
 
 void BM_Ser_AppendFrame16(benchmark::State& state) {
@@ -141,6 +151,7 @@ void BM_Fwrite_AppendFrame(benchmark::State& state) {
         ->ReportAggregatesOnly(true)
 
 CORVALIS_BENCH(BM_Fwrite_FitsBytes);
+CORVALIS_BENCH(BM_FwriteFsync_FitsBytes);
 CORVALIS_BENCH(BM_Fits_WriteMosaic16);
 CORVALIS_BENCH(BM_Fwrite_AppendFrame);
 CORVALIS_BENCH(BM_Ser_AppendFrame16);

@@ -2,6 +2,8 @@
 
 #include <fitsio.h>
 
+#include <algorithm>
+#include <bit>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -9,7 +11,7 @@
 #include <memory>
 #include <vector>
 
-#include "common/whole_file.h"
+#include "common/atomic_file.h"
 
 namespace corvalis {
 
@@ -132,9 +134,19 @@ bool reportFitsError(const std::string& path, int status) {
     return false;
 }
 
+// A sample as FITS stores it, in memory order: big-endian, and for 16-bit samples a
+// signed value offset by BZERO = 32768, which flips the top bit.
+inline std::uint8_t bigEndianStored(std::uint8_t value) {
+    return value;
+}
+inline std::uint16_t bigEndianStored(std::uint16_t value) {
+    const auto stored = static_cast<std::uint16_t>(value ^ 0x8000u);
+    if constexpr (std::endian::native == std::endian::little) return __builtin_bswap16(stored);
+    return stored;
+}
+
 // Writes `planes` planes of width x height samples; `sampleAt(plane, i)` gives the
-// i-th sample of a plane. FITS stores samples big-endian, 16-bit ones as signed
-// values offset by BZERO = 32768 (which flips their top bit).
+// i-th sample of a plane.
 template <typename Sample, typename SampleAt>
 bool writeFits(const std::string& path, int width, int height, int planes,
                const FitsFrameInfo& info, SampleAt&& sampleAt) {
@@ -149,25 +161,31 @@ bool writeFits(const std::string& path, int width, int height, int planes,
 
     const std::size_t area = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
     const std::size_t dataBytes = area * static_cast<std::size_t>(planes) * sizeof(Sample);
-    const std::size_t fileBytes = cards.size() + (dataBytes + kBlock - 1) / kBlock * kBlock;
-    const auto file = std::make_unique_for_overwrite<std::uint8_t[]>(fileBytes);
-    std::memcpy(file.get(), cards.data(), cards.size());
-    std::uint8_t* out = file.get() + cards.size();
-    for (int p = 0; p < planes; ++p) {
-        for (std::size_t i = 0; i < area; ++i) {
-            const Sample value = sampleAt(p, i);
-            if constexpr (wide) {
-                const std::uint16_t stored = static_cast<std::uint16_t>(value ^ 0x8000u);
-                out[0] = static_cast<std::uint8_t>(stored >> 8);
-                out[1] = static_cast<std::uint8_t>(stored);
-                out += 2;
-            } else {
-                *out++ = value;
+    std::string error;
+    const bool written = replaceFile(
+        path,
+        [&](std::FILE* file) {
+            if (std::fwrite(cards.data(), 1, cards.size(), file) != cards.size()) return false;
+            // Converted a slice at a time, so the buffer stays in the cache.
+            constexpr std::size_t kSlice = 32768;
+            Sample slice[kSlice];
+            for (int p = 0; p < planes; ++p) {
+                for (std::size_t start = 0; start < area; start += kSlice) {
+                    const std::size_t count = std::min(kSlice, area - start);
+                    for (std::size_t j = 0; j < count; ++j)
+                        slice[j] = bigEndianStored(sampleAt(p, start + j));
+                    const std::size_t bytes = count * sizeof(Sample);
+                    if (std::fwrite(slice, 1, bytes, file) != bytes) return false;
+                }
             }
-        }
-    }
-    std::memset(out, 0, file.get() + fileBytes - out);  // the data unit's fill
-    return writeWholeFile(path, file.get(), fileBytes);
+            // The data unit is filled with zeros to a whole block.
+            const std::size_t fill = (kBlock - dataBytes % kBlock) % kBlock;
+            static constexpr std::uint8_t kZeros[kBlock] = {};
+            return std::fwrite(kZeros, 1, fill, file) == fill;
+        },
+        error);
+    if (!written) std::fprintf(stderr, "%s\n", error.c_str());
+    return written;
 }
 
 template <typename Sample>

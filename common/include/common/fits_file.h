@@ -31,9 +31,9 @@ struct FitsFrameInfo {
 
 // A FITS picture of one plane (a Bayer mosaic or a grey picture, 8 or 16 bits) or of
 // three (red, green, blue). Samples come top row first, rows back to back, 16-bit ones
-// in host order; colour pixels come interleaved red, green, blue. The file is made in
-// memory and written whole (writeWholeFile), so a failure leaves an existing file as it
-// was; the reason goes to standard error and the result is false.
+// in host order; colour pixels come interleaved red, green, blue. The file replaces an
+// earlier one only once complete (replaceFile), so a failure leaves that file as it was;
+// the reason goes to standard error and the result is false.
 bool writeFitsMosaic(const std::string& path, const void* samples, int width, int height,
                      int bitsPerSample, const FitsFrameInfo& info);
 bool writeFitsRgb(const std::string& path, const void* topDownRgb, int width, int height,
