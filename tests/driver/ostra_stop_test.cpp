@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "eventually.h"
 #include "ostra.h"
 #include "platform/clock.h"
 #include "platform/sim.h"
@@ -26,20 +27,9 @@ namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
-// Liveness only: a call that needs longer than this has hung.
-constexpr auto kLiveness = 30s;
 // An exposure whose read would outlast the liveness bound many times over in real time,
 // so only the call under test can end a read that waits on it.
 constexpr int kLongExposureMs = 600000;
-
-bool waitUntil(const std::function<bool()>& done) {
-    const auto end = Clock::now() + kLiveness;
-    while (!done()) {
-        if (Clock::now() > end) return false;
-        std::this_thread::sleep_for(1ms);
-    }
-    return true;
-}
 
 // One GrabFrame on a thread of its own, into a buffer of the size a grab writes.
 class PendingGrab {
@@ -56,7 +46,7 @@ class PendingGrab {
     bool done() const { return done_; }
     // Waits (within the liveness bound) for the grab to return.
     bool finish() {
-        if (!waitUntil([this] { return done_.load(); })) return false;
+        if (!eventually([this] { return done_.load(); })) return false;
         thread_.join();
         return true;
     }
@@ -107,7 +97,7 @@ class OstraStop : public ::testing::Test {
         device_clock::setTimeScale(1);
         camera->injectFault(sim::Fault::Stall);
         auto grab = std::make_unique<PendingGrab>(grabBytes());
-        EXPECT_TRUE(waitUntil([&] { return camera->stalledReads() == 1; }))
+        EXPECT_TRUE(eventually([&] { return camera->stalledReads() == 1; }))
             << "the grab never took the stall";
         EXPECT_FALSE(grab->done());
         return grab;
@@ -146,7 +136,7 @@ TEST_F(OstraStop, AGrabAfterTheStopGetsAFrame) {
     ASSERT_EQ(OstraIICameraSetExposureTime(10), OSTRA_DONE);
     std::vector<std::uint8_t> raw(grabBytes());
     int result = OSTRA_NO_FRAME;
-    ASSERT_TRUE(waitUntil([&] { return (result = OstraIICameraGrabFrame(raw.data())) == 1; }));
+    ASSERT_TRUE(eventually([&] { return (result = OstraIICameraGrabFrame(raw.data())) == 1; }));
 }
 
 // The camera stays silent and nobody stops the grab: the read ends once the exposure,
@@ -155,7 +145,7 @@ TEST_F(OstraStop, AStalledReadEndsByItselfAfterItsTimeLimit) {
     ASSERT_EQ(OstraIICameraSetExposureTime(50), OSTRA_DONE);
     camera->injectFault(sim::Fault::Stall);
     PendingGrab grab(grabBytes());
-    ASSERT_TRUE(waitUntil([&] { return camera->stalledReads() == 1 || grab.done(); }));
+    ASSERT_TRUE(eventually([&] { return camera->stalledReads() == 1 || grab.done(); }));
     EXPECT_FALSE(grab.done()) << "the grab returned before it took the stall";
     ASSERT_TRUE(grab.finish()) << "a stalled read outlived its limit";
     EXPECT_EQ(grab.result(), OSTRA_NO_FRAME);
@@ -193,7 +183,7 @@ TEST_F(OstraStop, InitWhileAGrabWaitsReplacesTheContext) {
     ASSERT_EQ(OstraIICameraSetFrameSpeed(4), OSTRA_DONE);
     std::vector<std::uint8_t> raw(grabBytes());
     int result = OSTRA_NO_FRAME;
-    ASSERT_TRUE(waitUntil([&] { return (result = OstraIICameraGrabFrame(raw.data())) == 1; }));
+    ASSERT_TRUE(eventually([&] { return (result = OstraIICameraGrabFrame(raw.data())) == 1; }));
 }
 
 // Several threads wait at once; UnInit ends them all.
@@ -203,7 +193,7 @@ TEST_F(OstraStop, UnInitEndsEveryWaitingGrab) {
     camera->injectFault(sim::Fault::Stall);
     std::vector<std::unique_ptr<PendingGrab>> grabs;
     for (int i = 0; i < 3; ++i) grabs.push_back(std::make_unique<PendingGrab>(grabBytes()));
-    ASSERT_TRUE(waitUntil([&] { return camera->stalledReads() == 1; }));
+    ASSERT_TRUE(eventually([&] { return camera->stalledReads() == 1; }));
     EXPECT_EQ(OstraIICameraUnInit(), OSTRA_DONE);
     for (auto& grab : grabs) {
         EXPECT_TRUE(grab->done());
@@ -223,7 +213,7 @@ TEST_F(OstraStop, AFailedReadAfterSixteenToEightBitsStaysInsideTheBuffer) {
     ASSERT_EQ(grabBytes(), 756u * 504u * 2u);
     std::vector<std::uint8_t> wide(grabBytes());
     int result = OSTRA_NO_FRAME;
-    ASSERT_TRUE(waitUntil([&] { return (result = OstraIICameraGrabFrame(wide.data())) == 1; }));
+    ASSERT_TRUE(eventually([&] { return (result = OstraIICameraGrabFrame(wide.data())) == 1; }));
 
     ASSERT_EQ(OstraIICameraSetDataWide(0), OSTRA_DONE);
     const std::size_t narrowBytes = grabBytes();
@@ -239,7 +229,7 @@ TEST_F(OstraStop, AFailedReadAfterSixteenToEightBitsStaysInsideTheBuffer) {
         << "the grab wrote past the 8-bit frame";
     // The next 8-bit frame fills the whole buffer and no more.
     std::vector<std::uint8_t> exact(narrowBytes);
-    ASSERT_TRUE(waitUntil([&] { return (result = OstraIICameraGrabFrame(exact.data())) == 1; }));
+    ASSERT_TRUE(eventually([&] { return (result = OstraIICameraGrabFrame(exact.data())) == 1; }));
 }
 
 }  // namespace
