@@ -126,7 +126,10 @@ pugi::xml_node rootOf(const pugi::xml_document& document) {
 std::string unusableReason(const pugi::xml_document& document) {
     const pugi::xml_node root = rootOf(document);
     if (!root) return "it has no \"Velmar\" element";
-    for (const pugi::xml_node& configuration : elements(root))
+    // The panel always shows and applies one; the last one cannot be deleted.
+    const std::vector<pugi::xml_node> configurations = elements(root);
+    if (configurations.empty()) return "it holds no configuration";
+    for (const pugi::xml_node& configuration : configurations)
         if (!configuration.first_attribute()) return "a configuration has no name";
     return {};
 }

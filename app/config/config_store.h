@@ -26,7 +26,8 @@ class xml_node;
 // Every operation reads the file afresh and, when it changes something, writes the
 // whole document back through a temporary file and a rename, so a crash never leaves a
 // truncated file. A file that cannot be used (does not parse, is too large, has no
-// "Velmar" root, or a configuration without a name) is renamed aside, the user is told
+// "Velmar" root, holds no configuration or one without a name) is renamed aside, the
+// user is told
 // once through the notice callback, and a default file takes its place. When the
 // folder cannot be written, the store keeps its configurations in memory for the rest
 // of the run and says so once.

@@ -442,6 +442,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Unusable{"another root", "<Settings><Attribute Name=\"a\"/></Settings>"},
                       Unusable{"only a declaration", "<?xml version=\"1.0\"?>"},
                       Unusable{"nameless configuration", "<Velmar><Attribute/></Velmar>"},
+                      Unusable{"no configuration", "<Velmar>text<!-- only --></Velmar>"},
                       Unusable{"deep nesting", deepNesting(200'000)},
                       Unusable{"unclosed deep nesting", std::string(300'000, '<') + "Velmar"},
                       Unusable{"twenty megabytes", twentyMegabytes()}),
