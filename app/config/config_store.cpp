@@ -231,6 +231,15 @@ void readField(int position, const char* text, CameraRecord& r) {
     }
 }
 
+// XML 1.0 has no place for control characters other than tab and line breaks; other
+// readers refuse the whole file over one, so they are left out of names and texts.
+std::string xmlText(std::string_view text) {
+    std::string out;
+    for (const char c : text)
+        if (static_cast<unsigned char>(c) >= 0x20 || c == '\t' || c == '\n' || c == '\r') out += c;
+    return out;
+}
+
 std::string number(long long value) {
     return std::to_string(value);
 }
@@ -262,7 +271,7 @@ std::string fieldText(int position, const CameraRecord& r) {
         case kIntegralTime:
             return number(r.frame_time_ms);
         case kFileName:
-            return std::string(r.file_name, strnlen(r.file_name, CAMERA_RECORD_TEXT));
+            return xmlText(std::string_view(r.file_name, strnlen(r.file_name, CAMERA_RECORD_TEXT)));
         case kFileIndex:
             return flagText(r.file_index);
         case kFileUseTime:
@@ -506,7 +515,7 @@ int ConfigStore::Modify(const std::string& name, const CameraRecord& record, int
     const std::vector<pugi::xml_node> configurations = elements(rootOf(*document));
     if (index < 0 || static_cast<std::size_t>(index) >= configurations.size()) return kRefused;
     pugi::xml_node configuration = configurations[index];
-    configuration.first_attribute().set_value(name.c_str());
+    configuration.first_attribute().set_value(xmlText(name).c_str());
     // A configuration cut short by hand gets its missing fields back, named as usual.
     std::vector<pugi::xml_node> fields = elements(configuration);
     for (std::size_t position = fields.size(); position < kFieldCount; ++position)

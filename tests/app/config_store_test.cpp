@@ -346,6 +346,16 @@ TEST_F(ConfigStoreTest, ModifyRenamesAndOverwritesButLeavesAutoExposure) {
     EXPECT_EQ(xpath(file_, "string(/Velmar/Attribute[1]/Saturation)"), "0");
 }
 
+TEST_F(ConfigStoreTest, ControlCharactersAreLeftOutSoOtherReadersAcceptTheFile) {
+    requireXmllint();
+    store_.CreateDefault();
+    CameraRecord r = sampleRecord();
+    std::strcpy(r.file_name, "Ve\x01ga\x1b");
+    ASSERT_EQ(store_.Modify("Lyra\x02 field", r, 0), ConfigStore::kDone);
+    EXPECT_EQ(xpath(file_, "string(/Velmar/Attribute/@Name)"), "Lyra field");
+    EXPECT_EQ(xpath(file_, "string(/Velmar/Attribute/FileName)"), "Vega");
+}
+
 TEST_F(ConfigStoreTest, ModifyCompletesAConfigurationCutShortByHand) {
     requireXmllint();
     std::vector<std::string> fields = handFields();

@@ -28,14 +28,6 @@ class SerialPortChoiceTest : public ::testing::Test {
     fs::path file_ = scratch_.path() / "ChoseAndSaveCom.ini";
 };
 
-TEST_F(SerialPortChoiceTest, TheListHoldsTenPortsInOrder) {
-    const std::vector<std::string> names = serialPortNames();
-    ASSERT_EQ(names.size(), 10u);
-    EXPECT_EQ(names.front(), "COM1");
-    EXPECT_EQ(names[4], "COM5");
-    EXPECT_EQ(names.back(), "COM10");
-}
-
 TEST_F(SerialPortChoiceTest, WithoutAFileTheSwitchIsOffOnComOneAndTheListDisabled) {
     const SerialPortChoice choice = readSerialPortChoice(file_.string());
     EXPECT_EQ(choice.enableValue, 0);
