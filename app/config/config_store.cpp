@@ -318,23 +318,21 @@ void appendConfiguration(pugi::xml_node root, const std::string& name,
     }
 }
 
-// Whole file, or nullopt when it cannot be read or is too large.
-bool readWholeFile(const std::string& path, std::string& out, bool& tooLarge) {
-    tooLarge = false;
+// Reads the whole file into `out`; on failure, why it could not be read.
+std::string readWholeFile(const std::string& path, std::string& out) {
     std::error_code error;
     const auto size = fs::file_size(path, error);
-    if (error) return false;
-    if (size > ConfigStore::kMaxFileBytes) {
-        tooLarge = true;
-        return false;
-    }
+    if (error) return "it cannot be read: " + error.message();
+    if (size > ConfigStore::kMaxFileBytes)
+        return "it is larger than " + std::to_string(ConfigStore::kMaxFileBytes) + " bytes";
     std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
     std::ostringstream text;
-    text << in.rdbuf();
-    if (in.bad()) return false;
+    if (in) text << in.rdbuf();
+    if (!in || in.bad()) return "it cannot be read";
     out = text.str();
-    return out.size() <= ConfigStore::kMaxFileBytes;
+    // It may have grown since its size was taken.
+    if (out.size() > ConfigStore::kMaxFileBytes) return "it is too large";
+    return {};
 }
 
 bool writeAll(int fd, const std::string& data) {
@@ -446,21 +444,18 @@ pugi::xml_document* ConfigStore::open(pugi::xml_document& scratch) {
     if (inMemory_ && memory_) return memory_.get();
     if (!inMemory_) {
         std::string text;
-        bool tooLarge = false;
         std::error_code error;
-        const bool exists = fs::exists(path_, error) || fs::is_symlink(path_, error);
-        if (exists && readWholeFile(path_, text, tooLarge)) {
-            const pugi::xml_parse_result parsed =
-                scratch.load_buffer(text.data(), text.size(),
-                                    pugi::parse_default | pugi::parse_comments | pugi::parse_pi |
-                                        pugi::parse_declaration | pugi::parse_doctype);
-            const std::string reason =
-                parsed ? unusableReason(scratch) : std::string(parsed.description());
-            if (reason.empty()) return &scratch;
+        if (fs::exists(path_, error) || fs::is_symlink(path_, error)) {
+            std::string reason = readWholeFile(path_, text);
+            if (reason.empty()) {
+                const pugi::xml_parse_result parsed = scratch.load_buffer(
+                    text.data(), text.size(),
+                    pugi::parse_default | pugi::parse_comments | pugi::parse_pi |
+                        pugi::parse_declaration | pugi::parse_doctype);
+                reason = parsed ? unusableReason(scratch) : std::string(parsed.description());
+                if (reason.empty()) return &scratch;
+            }
             setAside(reason);
-        } else if (exists) {
-            setAside(tooLarge ? "it is larger than " + std::to_string(kMaxFileBytes) + " bytes"
-                              : std::string("it cannot be read: ") + std::strerror(errno));
         }
     }
     // Missing, or just set aside: a fresh default takes its place.
@@ -489,7 +484,11 @@ int ConfigStore::Apply(CameraRecord& record, int index) {
     const std::size_t count = std::min<std::size_t>(fields.size(), kFieldCount);
     for (std::size_t position = 0; position < count; ++position)
         readField(static_cast<int>(position), fields[position].child_value(), record);
-    // An empty rectangle cannot be shown; it stands for the whole frame.
+    // A crop kept for a larger resolution is cut to the frame, and an empty rectangle
+    // (nothing could be shown) stands for the whole frame.
+    if (record.image_width > 0) record.crop_right = std::min(record.crop_right, record.image_width);
+    if (record.image_height > 0)
+        record.crop_bottom = std::min(record.crop_bottom, record.image_height);
     if (record.crop_right <= record.crop_left || record.crop_bottom <= record.crop_top) {
         record.crop_left = 0;
         record.crop_top = 0;

@@ -261,6 +261,25 @@ TEST_F(ConfigStoreTest, AnEmptyCropMeansTheWholeFrame) {
     EXPECT_EQ(r.crop_bottom, 2018);
 }
 
+TEST_F(ConfigStoreTest, ACropLargerThanTheFrameIsCutToItOrDropped) {
+    std::vector<std::string> fields = handFields();  // crop 10, 20 to 410, 320
+    writeFile("<Velmar>" + configurationXml("a", fields) + "</Velmar>");
+    CameraRecord r{};
+    r.image_width = 300;  // a binned mode
+    r.image_height = 200;
+    ASSERT_EQ(store_.Apply(r, 0), ConfigStore::kDone);
+    EXPECT_EQ(r.crop_left, 10);
+    EXPECT_EQ(r.crop_top, 20);
+    EXPECT_EQ(r.crop_right, 300);
+    EXPECT_EQ(r.crop_bottom, 200);
+
+    r.image_width = 8;  // the whole rectangle lies outside the frame
+    ASSERT_EQ(store_.Apply(r, 0), ConfigStore::kDone);
+    EXPECT_EQ(r.crop_left, 0);
+    EXPECT_EQ(r.crop_right, 8);
+    EXPECT_EQ(r.crop_bottom, 200);
+}
+
 TEST_F(ConfigStoreTest, AMissingFieldLeavesTheRecordsValue) {
     // Only the first twelve fields: the crop and everything after keep their values.
     std::vector<std::string> fields = handFields();
@@ -541,7 +560,9 @@ TEST_F(ConfigStoreTest, RegressionFilesNeitherCrashNorGetLost) {
         store.SetFileName(path.string());
         const std::vector<std::string> names = store.FillList();
         ASSERT_FALSE(names.empty());
-        if (!store.SetAsidePath().empty()) EXPECT_EQ(readText(store.SetAsidePath()), original);
+        if (!store.SetAsidePath().empty()) {
+            EXPECT_EQ(readText(store.SetAsidePath()), original);
+        }
         CameraRecord r{};
         for (int i = 0; i < static_cast<int>(names.size()); ++i) store.Apply(r, i);
         EXPECT_EQ(std::strlen(r.file_name) < CAMERA_RECORD_TEXT, true);
