@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -28,7 +29,16 @@ std::string wholeFile(const std::string& path) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const std::string folder = "/dev/shm/fuzz_config_xml_" + std::to_string(::getpid());
     static const std::string path = folder + "/Config.xml";
-    static const bool made = std::system(("mkdir -p " + folder).c_str()) == 0;
+    static const bool made = [] {
+        std::error_code error;
+        std::filesystem::create_directories(folder, error);
+        // The folder goes when the run ends, so shared memory does not fill with them.
+        std::atexit([] {
+            std::error_code ignored;
+            std::filesystem::remove_all(folder, ignored);
+        });
+        return !error;
+    }();
     if (!made) return 0;
     const std::string input(reinterpret_cast<const char*>(data), size);
     {
