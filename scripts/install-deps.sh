@@ -11,7 +11,7 @@ packages=(
   libopencv-core-dev libopencv-imgproc-dev libopencv-imgcodecs-dev
   libtiff-dev libtiff-tools
   libjpeg-dev
-  libpugixml-dev
+  libpugixml-dev libxml2-utils
   libcfitsio-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   umockdev libumockdev-dev
