@@ -1,11 +1,9 @@
 #include "config/config_store.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
@@ -13,6 +11,7 @@
 #include <pugixml.hpp>
 #include <sstream>
 
+#include "common/atomic_file.h"
 #include "config/decimal_text.h"
 
 namespace {
@@ -335,35 +334,19 @@ std::string readWholeFile(const std::string& path, std::string& out) {
     return {};
 }
 
-bool writeAll(int fd, const std::string& data) {
-    std::size_t done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-// Writes "<path>.tmp", flushes it to the disk and renames it over the file, so a crash
-// leaves the old file or the new one, never a part.
+// The folder is made when missing; the file itself is replaced only once the new text
+// is complete and on the disk, so a crash leaves the old file or the new one, never a part.
 bool replaceFileAtomically(const std::string& path, const std::string& text) {
     std::error_code ignored;
     const fs::path folder = fs::path(path).parent_path();
     if (!folder.empty()) fs::create_directories(folder, ignored);
-    const std::string temporary = path + ".tmp";
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) return false;
-    const bool written = writeAll(fd, text) && ::fsync(fd) == 0;
-    const bool closed = ::close(fd) == 0;
-    if (!written || !closed || ::rename(temporary.c_str(), path.c_str()) != 0) {
-        ::unlink(temporary.c_str());
-        return false;
-    }
-    return true;
+    std::string error;
+    return corvalis::replaceFile(
+        path,
+        [&](std::FILE* file) {
+            return std::fwrite(text.data(), 1, text.size(), file) == text.size();
+        },
+        error);
 }
 
 std::string serialise(const pugi::xml_document& document) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "config/config_store.h"
+#include "file_size_limit.h"
 #include "file_text.h"
 #include "scratch_directory.h"
 
@@ -505,20 +506,22 @@ TEST_F(ConfigStoreTest, TwoUnusableFilesInOneSecondAreKeptUnderTwoNames) {
 // ---------------------------------------------------------------------------------
 // Saving: atomic, and in memory when the folder cannot be written.
 
-TEST_F(ConfigStoreTest, ALeftoverTemporaryFileFromACrashIsReplaced) {
+TEST_F(ConfigStoreTest, AUserFileNamedLikeATemporaryIsLeftAlone) {
     writeText(file_.string() + ".tmp", "<Velmar><Attribute Name=\"half");
     store_.CreateDefault();
     EXPECT_EQ(store_.Add(sampleRecord()), ConfigStore::kDone);
-    EXPECT_FALSE(fs::exists(file_.string() + ".tmp"));
+    EXPECT_EQ(readText(file_.string() + ".tmp"), "<Velmar><Attribute Name=\"half");
     EXPECT_EQ(store_.FillList().size(), 2u);
 }
 
 TEST_F(ConfigStoreTest, AFailedSaveLeavesTheOldFileWholeAndKeepsTheChangeInMemory) {
     store_.CreateDefault();
     const std::string before = readText(file_);
-    // A folder where the temporary file would go: the write fails, even for root.
-    fs::create_directory(file_.string() + ".tmp");
-    EXPECT_EQ(store_.Add(sampleRecord()), ConfigStore::kDone);
+    {
+        // The disk fills up: the longer file cannot be written, even by root.
+        FileSizeLimit full(before.size() + 16);
+        EXPECT_EQ(store_.Add(sampleRecord()), ConfigStore::kDone);
+    }
     EXPECT_TRUE(store_.InMemory());
     EXPECT_EQ(readText(file_), before);
     EXPECT_EQ(store_.FillList().size(), 2u);
