@@ -156,14 +156,16 @@ void PreviewLoop::stop() {
     if (!grab_.joinable() && !display_.joinable()) return;  // already stopped
     const bool ostra = record_.camera_type != KD_FAMILY_NIMBUS;
     const std::uint32_t exposure = record_.exposure_ms;
-    // A grab blocked in a long exposure returns once the exposure is cut short.
-    if (ostra) record_.exposure_ms = 1;
-    shortenExposure(ostra);
+    // Stopped first, so that the grab the shortened exposure ends is the last one: a
+    // grab begun after it would wait on a silent camera until its own time limit.
     {
         std::lock_guard<std::mutex> guard(sleepLock_);
         runState_.store(Stopped, std::memory_order_relaxed);
     }
     stopRequested_.notify_all();
+    // A grab blocked in a long exposure returns once the exposure is cut short.
+    if (ostra) record_.exposure_ms = 1;
+    shortenExposure(ostra);
     grab_.join();
     display_.join();
     if (ostra) {

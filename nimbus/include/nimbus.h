@@ -5,7 +5,7 @@
  * be present in the platform's device list (CORVALIS_CAMERA=simulator-nimbus lists one).
  *
  * Results: 1 done; 0 failed (no frame, a refused value, a device that went away);
- * -1 not initialised. Setters clamp to the ranges their range query reports.
+ * -1 not initialised; -2 out of memory. Setters clamp to the ranges their range query reports.
  *
  * Resolutions (the one-byte resolution number):
  *   0 2584 x 1936 full frame       1 1272 x 952 skipping 2      2 632 x 472 skipping 4
@@ -68,7 +68,7 @@ extern "C" {
 #endif
 
 /* Results of the functions. */
-enum { NIMBUS_DONE = 1, NIMBUS_FAILED = 0, NIMBUS_NOT_INITIALISED = -1 };
+enum { NIMBUS_DONE = 1, NIMBUS_FAILED = 0, NIMBUS_NOT_INITIALISED = -1, NIMBUS_OUT_OF_MEMORY = -2 };
 
 #define NIMBUS_HEADER_BYTES 512
 #define NIMBUS_RAW_BYTES(w, h) (NIMBUS_HEADER_BYTES + (w) * (h))

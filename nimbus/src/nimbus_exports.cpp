@@ -16,16 +16,13 @@ NimbusCamera& camera() {
     return NimbusCamera::instance();
 }
 
-// Allocation failure's result, as in the other libraries' exports.
-constexpr int kOutOfMemory = -2;
-
 // The one guard of every function here: runs `f` and turns any exception into a result.
 template <typename F>
 int guarded(int failure, F f) noexcept {
     try {
         return f();
     } catch (const std::bad_alloc&) {
-        return kOutOfMemory;
+        return NIMBUS_OUT_OF_MEMORY;
     } catch (...) {
         return failure;
     }

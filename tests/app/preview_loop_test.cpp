@@ -31,6 +31,7 @@ struct FakeCamera {
     std::atomic<int> grabResult{1};
     std::atomic<bool> blockUntilShortExposure{false};
     std::atomic<bool> exposureCut{false};
+    std::chrono::milliseconds restartTime{0};
 
     std::mutex m;
     std::condition_variable cv;
@@ -105,10 +106,14 @@ struct FakeCamera {
         };
         c.readWrite = [this](CameraRecord* record, int command, int read) {
             EXPECT_EQ(read, 0);
-            std::lock_guard<std::mutex> g(m);
-            commands.emplace_back(command, record->exposure_ms);
-            if (command == CAMCMD_EXPOSURE && record->exposure_ms == 1) exposureCut = true;
-            cv.notify_all();
+            {
+                std::lock_guard<std::mutex> g(m);
+                commands.emplace_back(command, record->exposure_ms);
+                if (command == CAMCMD_EXPOSURE && record->exposure_ms == 1) exposureCut = true;
+                cv.notify_all();
+            }
+            // The camera takes its time to restart an exposure (about half a second).
+            if (command == CAMCMD_RESTART_LONG_EXP_0) std::this_thread::sleep_for(restartTime);
             return 1;
         };
         // As the imaging library crops: the record's rectangle out of a picture of the
@@ -281,11 +286,16 @@ TEST_F(PreviewLoopTest,
 
 TEST_F(PreviewLoopTest, StopEndsAGrabBlockedInALongExposureAndAGoneCameraIsRetriedUntilThen) {
     camera.blockUntilShortExposure = true;
+    camera.restartTime = std::chrono::milliseconds(100);
     makeLoop();
     ASSERT_EQ(start(), 1);
     ASSERT_TRUE(eventually([&] { return camera.grabCount() > 0; }));
     loop->stop();  // returns only because the exposure was cut to 1 ms first
+    // The grab the cut ended was the last: one begun after it would wait on a silent
+    // camera until its own time limit.
+    EXPECT_EQ(camera.grabCount(), 1);
 
+    camera.restartTime = std::chrono::milliseconds(0);
     camera.blockUntilShortExposure = false;
     camera.grabResult = -1;
     ASSERT_EQ(start(), 1);
