@@ -1,0 +1,9 @@
+# The control panel: its conversions and number rule alone, its logic over a recording
+# camera, and the panel itself on the simulated camera.
+corvalis_add_test(test_picture_values
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/picture_values_test.cpp
+  LIBS corvalis_app)
+
+corvalis_add_test(test_camera_controls
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/camera_controls_test.cpp
+  LIBS corvalis_app)
