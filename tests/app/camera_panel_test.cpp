@@ -7,9 +7,12 @@
 #include <QAccessible>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGroupBox>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSlider>
 #include <QTest>
 #include <map>
@@ -326,6 +329,46 @@ TEST_F(CameraPanelTest, TheColourButtonChangesItsFaceAndComesBack) {
     button.resetColours();
     EXPECT_EQ(button.faceColour(CColourButton::Pressed), standard);
     EXPECT_TRUE(button.styleSheet().isEmpty());
+}
+
+}  // namespace
+
+namespace {
+
+// At 1366 x 768 every control of the panel is as wide as it needs and lies inside the
+// pane; the panel is taller than the pane there, so it scrolls. With
+// CORVALIS_PANEL_SCREENSHOT set, the window with changed values is saved there.
+TEST_F(CameraPanelTest, ThePanelFitsASmallScreenAndScrolls) {
+    open();
+    changeExposure(0, 1, 500);
+    panel_->pictureGroup()->gain().slider->setValue(300);
+    panel_->pictureGroup()->flipHorizontal()->click();
+    panel_->pictureGroup()->sharpen()->click();
+    QApplication::processEvents();
+    const auto controls = panel_->findChildren<QWidget*>();
+    int checked = 0;
+    for (QWidget* w : controls) {
+        if (!w->isVisibleTo(panel_) || qobject_cast<QGroupBox*>(w) != nullptr) continue;
+        if (!(qobject_cast<QAbstractButton*>(w) || qobject_cast<QAbstractSlider*>(w) ||
+              qobject_cast<QLineEdit*>(w) || qobject_cast<QComboBox*>(w) ||
+              qobject_cast<QLabel*>(w)))
+            continue;
+        ++checked;
+        EXPECT_GE(w->width(), w->minimumSizeHint().width()) << w->objectName().toStdString();
+        const QRect inPanel(w->mapTo(panel_, QPoint(0, 0)), w->size());
+        EXPECT_LE(inPanel.right(), panel_->width()) << w->objectName().toStdString();
+    }
+    EXPECT_GT(checked, 40);
+    auto* area = qobject_cast<QScrollArea*>(panel_->parentWidget()->parentWidget());
+    ASSERT_NE(area, nullptr);
+    EXPECT_GT(panel_->height(), area->viewport()->height());
+    EXPECT_TRUE(area->verticalScrollBar()->isVisible());
+
+    const QByteArray shot = qgetenv("CORVALIS_PANEL_SCREENSHOT");
+    if (!shot.isEmpty()) {
+        eventuallyWithEvents([&] { return false; }, std::chrono::milliseconds(2500));
+        frame_->grab().save(QString::fromLocal8Bit(shot));
+    }
 }
 
 }  // namespace
