@@ -13,3 +13,9 @@ corvalis_add_test(test_camera_panel
   LIBS corvalis_app Qt6::Test
   ENV QT_QPA_PLATFORM=offscreen CORVALIS_CAMERA=simulator CORVALIS_SIM_TIMESCALE=0
       LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp)
+
+corvalis_add_test(test_camera_panel_nimbus
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/camera_panel_nimbus_test.cpp
+  LIBS corvalis_app Qt6::Test
+  ENV QT_QPA_PLATFORM=offscreen CORVALIS_CAMERA=simulator-nimbus CORVALIS_SIM_TIMESCALE=0
+      LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp)
