@@ -223,6 +223,35 @@ TEST_F(CameraPanelTest, SixteenBitTakesTheWholeRangeOfTheFields) {
     // Not applied: a 56-minute frame would hold the test up.
 }
 
+// Counts the "show the last frame again" messages that reach a window.
+class RedisplayCounter : public QObject {
+  public:
+    int seen = 0;
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == KdMessageEvent::eventType() &&
+            static_cast<KdMessageEvent*>(event)->message == msg::Redisplay)
+            ++seen;
+        return false;
+    }
+};
+
+TEST_F(CameraPanelTest, APictureChangeShowsTheLastFrameAgainOnlyForLongExposures) {
+    open();
+    RedisplayCounter counter;
+    frame_->cameraChild()->installEventFilter(&counter);
+    // 200 ms: the next frame comes soon enough.
+    panel_->pictureGroup()->contrast().slider->setValue(30);
+    QTest::qWait(400);
+    EXPECT_EQ(counter.seen, 0);
+    changeExposure(0, 1, 0);
+    panel_->pictureGroup()->contrast().slider->setValue(31);
+    panel_->pictureGroup()->gamma().slider->setValue(25);
+    // Both changes within 200 ms give one redisplay.
+    EXPECT_TRUE(eventuallyWithEvents([&] { return counter.seen >= 1; }));
+    QTest::qWait(400);
+    EXPECT_EQ(counter.seen, 1);
+}
+
 TEST_F(CameraPanelTest, DefaultKeepsTheColourGainsAndEndsWithABalance) {
     open();
     ColourGroup* colour = panel_->colourGroup();
