@@ -2,60 +2,103 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QTimerEvent>
 #include <QVBoxLayout>
-#include <algorithm>
 
+#include "control/colour_group.h"
+#include "control/exposure_group.h"
+#include "control/picture_group.h"
+#include "control/reserved_groups.h"
 #include "save/save_panel.h"
 #include "session/camera_session.h"
+#include "ui/colour_button.h"
 #include "ui/control_ids.h"
 #include "ui/messages.h"
 
-// Exposures beyond this many milliseconds step the progress bars in hundredths.
-constexpr unsigned kLongExposureMs = 600000u;
+namespace {
+constexpr int kRedisplayDelayMs = 200;
+// Read-out speeds "16-bit" selects while the camera is closed; the opening replaces them.
+constexpr int kSixteenBitSpeed = 4, kEightBitClosedSpeed = 2;
+}  // namespace
 
 CCameraPanel::CCameraPanel(CameraSession& session, QObject* mainFrame, QWidget* parent)
-    : QWidget(parent), session_(session), mainFrame_(mainFrame) {
-    setObjectName(ctrl::name(ctrl::camera::Dialog));
+    : QWidget(parent), session_(session), controls_(session), mainFrame_(mainFrame) {
+    using namespace ctrl::camera;
+    setObjectName(ctrl::name(Dialog));
     setAccessibleName(QStringLiteral("Property"));
 
-    startButton_ = new QPushButton(QStringLiteral("Start Camera"), this);
-    startButton_->setObjectName(ctrl::name(ctrl::camera::StartCamera));
-    startButton_->setAccessibleName(QStringLiteral("Start Camera"));
-    connect(startButton_, &QPushButton::clicked, this, &CCameraPanel::startCamera);
-
-    resolution_ = new QComboBox(this);
-    resolution_->setObjectName(ctrl::name(ctrl::camera::Resolution));
+    // Camera: resolution, bit depth, open and close, the family's defaults.
+    auto* camera = new QGroupBox(QString::fromLatin1(CameraTitle), this);
+    camera->setObjectName(QString::fromLatin1(CameraTitle));
+    resolution_ = new QComboBox(camera);
+    resolution_->setObjectName(ctrl::name(Resolution));
     resolution_->setAccessibleName(QStringLiteral("Resolution"));
-    sixteenBit_ = new QCheckBox(QStringLiteral("16-bit"), this);
-    sixteenBit_->setObjectName(ctrl::name(ctrl::camera::SixteenBit));
-    sixteenBit_->setAccessibleName(QStringLiteral("16-bit"));
+    sixteenBit_ = new QCheckBox(QStringLiteral("16-bit"), camera);
+    sixteenBit_->setObjectName(ctrl::name(SixteenBit));
+    startButton_ = new CColourButton(QStringLiteral("Start Camera"), camera);
+    startButton_->setObjectName(ctrl::name(StartCamera));
+    defaultButton_ = new CColourButton(QStringLiteral("Default"), camera);
+    defaultButton_->setObjectName(ctrl::name(Default));
+    auto* cameraLayout = new QGridLayout(camera);
+    cameraLayout->addWidget(resolution_, 0, 0);
+    cameraLayout->addWidget(sixteenBit_, 0, 1);
+    cameraLayout->addWidget(startButton_, 1, 0);
+    cameraLayout->addWidget(defaultButton_, 1, 1);
+    cameraLayout->setColumnStretch(0, 1);
 
-    progress_ = new QProgressBar(this);
-    progress_->setObjectName(ctrl::name(ctrl::camera::ExposureProgress));
-    progress_->setAccessibleName(QStringLiteral("Exposure progress"));
-    progress_->setTextVisible(false);
-    progress_->setRange(0, 100);
-    progress_->setValue(0);
+    exposure_ = new ExposureGroup(controls_, session_, this);
+    picture_ = new PictureGroup(controls_, session_, this);
+    colour_ = new ColourGroup(controls_, session_, this);
+    captureGroup_ = new ReservedGroup(QString::fromLatin1(CaptureTitle), this);
+    histogram_ = new ReservedGroup(QString::fromLatin1(HistogramTitle), this);
+    areaDisplay_ = new ReservedGroup(QString::fromLatin1(AreaDisplayTitle), this);
+    settings_ = new ReservedGroup(QString::fromLatin1(SettingsTitle), this);
+    exposure_->setCaptureEnabledQuery(
+        [this] { return captureButton_ != nullptr && captureButton_->isEnabled(); });
+
+    connect(startButton_, &QPushButton::clicked, this, &CCameraPanel::startCamera);
+    connect(defaultButton_, &QPushButton::clicked, this, &CCameraPanel::setDefaults);
+    connect(sixteenBit_, &QCheckBox::clicked, this, &CCameraPanel::sixteenBitClicked);
     connect(resolution_, &QComboBox::activated, this, &CCameraPanel::resolutionChanged);
-
-    auto* camera = new QGroupBox(QStringLiteral("Camera"), this);
-    auto* cameraLayout = new QVBoxLayout(camera);
-    auto* resolutionRow = new QHBoxLayout;
-    resolutionRow->addWidget(resolution_, 1);
-    resolutionRow->addWidget(sixteenBit_);
-    cameraLayout->addLayout(resolutionRow);
-    cameraLayout->addWidget(startButton_);
-    cameraLayout->addWidget(progress_);
+    connect(picture_, &PictureGroup::pictureChanged, this, &CCameraPanel::pictureChanged);
+    connect(colour_, &ColourGroup::pictureChanged, this, &CCameraPanel::pictureChanged);
+    redisplay_.setSingleShot(true);
+    redisplay_.setInterval(kRedisplayDelayMs);
+    connect(&redisplay_, &QTimer::timeout, this,
+            [this] { postMessage(mainFrame_, msg::Redisplay); });
 
     auto* layout = new QVBoxLayout(this);
+    layout->addWidget(settings_);
     layout->addWidget(camera);
+    layout->addWidget(exposure_);
+    layout->addWidget(picture_);
+    layout->addWidget(colour_);
+    layout->addWidget(captureGroup_);
+    layout->addWidget(histogram_);
+    layout->addWidget(areaDisplay_);
     layout->addStretch(1);
+}
+
+CCameraPanel::~CCameraPanel() = default;
+
+QPushButton* CCameraPanel::startButton() const {
+    return startButton_;
+}
+QPushButton* CCameraPanel::defaultButton() const {
+    return defaultButton_;
+}
+QProgressBar* CCameraPanel::progressBar() const {
+    return exposure_->progressBar();
+}
+
+void CCameraPanel::setSavePanel(CSavePanel* savePanel) {
+    savePanel_ = savePanel;
+    exposure_->setSaveProgressBar(savePanel != nullptr ? savePanel->progressBar() : nullptr);
 }
 
 void CCameraPanel::startUp() {
@@ -63,6 +106,7 @@ void CCameraPanel::startUp() {
     detectedFamily_ = session_.detectFamily();
     const bool nimbus = detectedFamily_ == KD_FAMILY_NIMBUS;
     sixteenBit_->setVisible(!nimbus);
+    picture_->setFamily(detectedFamily_);
     resolution_->clear();
     if (nimbus) {
         resolution_->addItems({QStringLiteral("2584*1936"), QStringLiteral("1272*952Skip2"),
@@ -75,19 +119,10 @@ void CCameraPanel::startUp() {
     resolution_->setCurrentIndex(0);
 }
 
-int CCameraPanel::progressRange(unsigned exposureMs) {
-    if (exposureMs > kLongExposureMs) return 99;
-    return static_cast<int>((exposureMs + 750u) / 15u);
-}
-
-int CCameraPanel::progressPeriod(unsigned exposureMs) {
-    if (exposureMs > kLongExposureMs) return static_cast<int>(exposureMs / 100u);
-    return 10;
-}
-
 bool CCameraPanel::event(QEvent* event) {
     if (event->type() != KdMessageEvent::eventType()) return QWidget::event(event);
     auto* m = static_cast<KdMessageEvent*>(event);
+    m->result = 0;
     switch (m->message) {
         case msg::PanelsEnable:
             applyEnableRules();
@@ -95,14 +130,27 @@ bool CCameraPanel::event(QEvent* event) {
         case msg::PanelsReload:
             refreshFromRecord();
             break;
+        case msg::PanelsUpdate:
+            m->result = settings_->message(*m);
+            break;
         case msg::MainClosing:
-            stopProgressTimer();
+            exposure_->stopProgressTimer();
             break;
         case msg::StartCameraKey:
             startCamera();
             break;
         case msg::RestartExposure:
-            restartProgress();
+            exposure_->restartProgress();
+            break;
+        case msg::FrameDisplayed:
+        case msg::CaptureKey:
+        case msg::ExposureTimesDone:
+        case msg::DelayedCapture:
+        case msg::CapturePending:
+            m->result = captureGroup_->message(*m);
+            break;
+        case msg::RefreshHistogram:
+            m->result = histogram_->message(*m);
             break;
         case msg::Command:
             if (m->wParam == static_cast<quintptr>(ctrl::camera::StartCamera)) startCamera();
@@ -110,19 +158,18 @@ bool CCameraPanel::event(QEvent* event) {
         default:
             break;
     }
-    m->result = 0;
     return true;
 }
 
 void CCameraPanel::startCamera() {
     switch (session_.toggle(sixteenBit_->isChecked())) {
         case CameraSession::Toggle::Opened:
-            progressRange_ = progressRange(session_.record().exposure_ms);
-            progress_->setRange(0, progressRange_ + 1);
-            progress_->setValue(1);
+            exposure_->cameraOpened();
             break;
         case CameraSession::Toggle::Closed:
-            stopProgressTimer();
+            exposure_->stopProgressTimer();
+            colour_->stopWhiteBalance();
+            redisplay_.stop();
             break;
         case CameraSession::Toggle::OpenFailed:
             break;
@@ -130,6 +177,21 @@ void CCameraPanel::startCamera() {
     setStartCaption();
     sendMessage(mainFrame_, msg::PanelsEnable);
     if (savePanel_ != nullptr) savePanel_->fileNameField()->setFocus();
+}
+
+void CCameraPanel::setDefaults() {
+    controls_.setDefaults();
+    sendMessage(this, msg::PanelsReload);
+    colour_->startWhiteBalance();
+}
+
+void CCameraPanel::sixteenBitClicked(bool on) {
+    CameraRecord& r = session_.record();
+    r.data_width_16 = on ? 1 : 0;
+    session_.readWrite(CAMCMD_DATA_WIDTH);
+    r.frame_speed = on ? kSixteenBitSpeed : kEightBitClosedSpeed;
+    session_.readWrite(CAMCMD_FRAME_SPEED);
+    r.exposure_ms = picture::exposureMs(exposure_->fields());
 }
 
 void CCameraPanel::setStartCaption() {
@@ -141,16 +203,25 @@ void CCameraPanel::setStartCaption() {
 }
 
 void CCameraPanel::applyEnableRules() {
+    const bool running = session_.running();
     resolution_->setEnabled(session_.closed());
     startButton_->setEnabled(session_.uiFlag(UiFlag::StartCamera) != 0);
-    progress_->setEnabled(session_.uiFlag(UiFlag::ExposureEntry) != 0);
+    defaultButton_->setEnabled(running);
+    exposure_->applyEnableRules();
+    picture_->applyEnableRules();
+    colour_->applyEnableRules();
+    for (ReservedGroup* group : {captureGroup_, histogram_, areaDisplay_, settings_})
+        group->applyEnableRules();
 }
 
 void CCameraPanel::refreshFromRecord() {
     detectedFamily_ = session_.detectFamily();
-    const int entry =
-        CameraSession::resolutionEntry(detectedFamily_, session_.record().resolution_index);
-    if (entry >= 0 && entry < resolution_->count()) resolution_->setCurrentIndex(entry);
+    const PanelValues values = controls_.refresh();
+    if (values.resolutionEntry >= 0 && values.resolutionEntry < resolution_->count())
+        resolution_->setCurrentIndex(values.resolutionEntry);
+    exposure_->refresh(values);
+    picture_->refresh(values);
+    colour_->refresh(values);
 }
 
 void CCameraPanel::resolutionChanged(int entry) {
@@ -158,37 +229,6 @@ void CCameraPanel::resolutionChanged(int entry) {
     session_.selectResolution(CameraSession::resolutionOfEntry(detectedFamily_, entry));
 }
 
-void CCameraPanel::armProgressBars(int range) {
-    QProgressBar* bars[] = {progress_, savePanel_ ? savePanel_->progressBar() : nullptr};
-    for (QProgressBar* bar : bars) {
-        if (bar == nullptr) continue;
-        bar->setRange(0, range + 1);
-        bar->setValue(1);
-    }
-}
-
-void CCameraPanel::restartProgress() {
-    if (!session_.running()) return;
-    stopProgressTimer();
-    // While the exposure entry is open the bars stay as the user left them.
-    if (session_.uiFlag(UiFlag::ExposureEntry) == 1 && captureButton_ != nullptr &&
-        captureButton_->isEnabled())
-        return;
-    armProgressBars(progressRange_);
-    progressTimer_ = startTimer(progressPeriod(session_.record().exposure_ms));
-}
-
-void CCameraPanel::stopProgressTimer() {
-    if (progressTimer_ != 0) killTimer(progressTimer_);
-    progressTimer_ = 0;
-}
-
-void CCameraPanel::timerEvent(QTimerEvent* event) {
-    if (event->timerId() != progressTimer_) {
-        QWidget::timerEvent(event);
-        return;
-    }
-    const int step = std::min(progress_->value() + 1, progressRange_);
-    progress_->setValue(step);
-    if (savePanel_ != nullptr) savePanel_->progressBar()->setValue(step);
+void CCameraPanel::pictureChanged() {
+    if (controls_.redisplayWanted()) redisplay_.start();
 }

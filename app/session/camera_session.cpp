@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "session/picture_defaults.h"
 #include "session/window_fit.h"
 
 namespace {
@@ -76,6 +77,9 @@ CameraSession::Toggle CameraSession::toggle(bool sixteenBit) {
     if (windows_.openCamera) windows_.openCamera();
     if (!running()) return Toggle::OpenFailed;
 
+    // Each family's picture values are its own numbers: the first family's gamma 10 is
+    // a black picture on the second.
+    if (r.camera_type != pictureValuesFamily_) setFamilyDefaults(r, r.camera_type);
     if (windows_.reloadPanels) windows_.reloadPanels();
     if (r.camera_type == KD_FAMILY_NIMBUS) {
         r.frame_speed = kNimbusOpeningSpeed;
@@ -129,6 +133,11 @@ long CameraSession::open(KdWindow* window) {
     if (windows_.fitImageWindow) windows_.fitImageWindow();
     refreshUiFlags();
     return Opened;
+}
+
+void CameraSession::restartPreview() {
+    if (windows_.stopPreviews) windows_.stopPreviews();
+    if (windows_.startPreview) windows_.startPreview();
 }
 
 void CameraSession::close() {

@@ -73,14 +73,26 @@ class CameraSession {
     // the first opening. The values are each family's own numbers, so whoever loads or
     // resets them needs to know whose they are.
     int pictureValuesFamily() const { return pictureValuesFamily_; }
+    // Whoever loads a whole set of picture values (a settings configuration) says whose
+    // they are; a camera of another family then opens with its own defaults instead.
+    void setPictureValuesFamily(int family) { pictureValuesFamily_ = family; }
+
+    // One camera command with the session's record (read: fetch into the record).
+    int readWrite(int command, int read = 0) {
+        return calls_.readWrite(&context_.record, command, read);
+    }
+    // Stops the preview and starts it again in the camera's window; a stop writes the
+    // record's exposure to the camera.
+    void restartPreview();
 
     // The family attached now, as a detection scan finds it (KD_FAMILY_NONE when none);
     // the record is not touched.
     int detectFamily();
 
-    // "Start Camera" with the camera closed: detect, open through the main frame, send
-    // the picture settings (at 16 bits when `sixteenBit`, first family only), start the
-    // preview. With it open: close it through the main frame.
+    // "Start Camera" with the camera closed: detect, open through the main frame, start
+    // from the family's defaults when the record's values are another family's (or
+    // nobody's), send the picture settings (at 16 bits when `sixteenBit`, first family only), start
+    // the preview. With it open: close it through the main frame.
     Toggle toggle(bool sixteenBit);
 
     // What open() returns, as the main frame's message 1245 answers.

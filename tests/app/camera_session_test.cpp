@@ -277,3 +277,54 @@ TEST_F(CameraSessionTest, TheResolutionListSkipsTheFirstFamilysHalfWidthMode) {
 }
 
 }  // namespace
+
+// Each family's picture values are its own numbers; a camera of another family than the
+// record's values were set for opens with its own defaults, a matching one keeps them.
+class FamilyDefaultsTest : public CameraSessionTest {};
+
+TEST_F(FamilyDefaultsTest, AFirstOpeningOfTheSecondFamilyStartsFromItsDefaults) {
+    recorder.family = KD_FAMILY_NIMBUS;
+    session.record().gain_r = 90;
+    ASSERT_EQ(session.toggle(false), CameraSession::Toggle::Opened);
+    const CameraRecord& r = session.record();
+    EXPECT_EQ(r.contrast, 128);
+    EXPECT_EQ(r.gamma, 100);
+    EXPECT_EQ(r.saturation, 100);
+    EXPECT_EQ(r.gain_r, 64);
+    EXPECT_EQ(session.pictureValuesFamily(), KD_FAMILY_NIMBUS);
+}
+
+TEST_F(FamilyDefaultsTest, ValuesOfTheSameFamilyAreKeptAndAnotherFamilysAreReplaced) {
+    ASSERT_EQ(session.toggle(false), CameraSession::Toggle::Opened);  // first family
+    session.record().gamma = 77;
+    session.record().gain_r = 90;
+    session.toggle(false);
+    ASSERT_EQ(session.toggle(false), CameraSession::Toggle::Opened);
+    EXPECT_EQ(session.record().gamma, 77);
+    session.toggle(false);
+
+    recorder.family = KD_FAMILY_NIMBUS;
+    ASSERT_EQ(session.toggle(false), CameraSession::Toggle::Opened);
+    EXPECT_EQ(session.record().gamma, 100);
+    EXPECT_EQ(session.record().contrast, 128);
+    session.toggle(false);
+
+    // Back on the first family: its defaults, with the colour gains as they were.
+    session.record().gain_r = 70;
+    recorder.family = KD_FAMILY_OSTRA;
+    ASSERT_EQ(session.toggle(false), CameraSession::Toggle::Opened);
+    EXPECT_EQ(session.record().contrast, 0);
+    EXPECT_EQ(session.record().saturation, 128);
+    EXPECT_EQ(session.record().gain_r, 70);
+}
+
+TEST_F(FamilyDefaultsTest, ValuesLoadedForTheFamilyThatOpensAreKept) {
+    // A settings configuration loaded before opening says whose values it put there.
+    session.record().contrast = 140;
+    session.record().gamma = 90;
+    session.setPictureValuesFamily(KD_FAMILY_NIMBUS);
+    recorder.family = KD_FAMILY_NIMBUS;
+    ASSERT_EQ(session.toggle(false), CameraSession::Toggle::Opened);
+    EXPECT_EQ(session.record().contrast, 140);
+    EXPECT_EQ(session.record().gamma, 90);
+}

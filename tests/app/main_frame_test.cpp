@@ -550,11 +550,3 @@ TEST_F(MainFrameTest, OpenedFilesKeepTheFourMostRecent) {
     EXPECT_EQ(boxes_.size(), 1u);
     EXPECT_EQ(frame_->mdiArea()->subWindowList().size(), windows + 5);
 }
-
-TEST(CameraPanelProgress, RangeAndPeriodFollowTheExposure) {
-    EXPECT_EQ(CCameraPanel::progressRange(1000), 116);
-    EXPECT_EQ(CCameraPanel::progressRange(600000), 40050);
-    EXPECT_EQ(CCameraPanel::progressPeriod(600000), 10);
-    EXPECT_EQ(CCameraPanel::progressRange(600001), 99);
-    EXPECT_EQ(CCameraPanel::progressPeriod(600001), 6000);
-}
