@@ -13,6 +13,7 @@
 #include "common/bmp_file.h"
 #include "common/tiff_file.h"
 #include "common/whole_file.h"
+#include "frame_fits.h"
 
 namespace vantelo {
 
@@ -163,6 +164,8 @@ int saveFrame(CameraRecord& record, const BufferedFrame& frame, const std::strin
             return saveTiff(record, frame, basePath);
         case kSaveJpeg:
             return saveBitmap(record, frame, basePath, true);
+        case kSaveFits:
+            return saveFits(record, frame, basePath);
         default:
             return saveBitmap(record, frame, basePath, false);
     }

@@ -7,10 +7,17 @@
 // Saving a buffered frame to a file in the record's save format.
 namespace vantelo {
 
-enum SaveFormat { kSaveJpeg = 1, kSaveBmp = 2, kSaveRaw = 4, kSaveTiff = 8 };
+enum SaveFormat {
+    kSaveJpeg = KD_SAVE_JPEG,
+    kSaveBmp = KD_SAVE_BMP,
+    kSaveRaw = KD_SAVE_RAW,
+    kSaveTiff = KD_SAVE_TIFF,
+    kSaveFits = KD_SAVE_FITS
+};
 
 // Writes `frame` to `basePath` plus the extension of the record's save format (any
-// value other than 1, 4 and 8 writes a bitmap). A bitmap or JPEG save narrows the
+// value other than 1, 4, 8 and 16 writes a bitmap; 16 the raw mosaic as FITS, see
+// frame_fits.h). A bitmap or JPEG save narrows the
 // record's crop to a width of a multiple of four, which the record keeps. A JPEG gets
 // the logo "./addlogo.jpg" stamped into its bottom-right corner when that file loads.
 // A TIFF save adds a page to an existing file. A file is replaced only once the new one
