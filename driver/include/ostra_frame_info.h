@@ -11,6 +11,9 @@
 extern "C" {
 #endif
 
+/* The camera's name, as files name their instrument. */
+#define OSTRA_INSTRUMENT_NAME "Ostra colour CCD"
+
 typedef struct CorvalisOstraFrame {
     /* UTC at which the driver started the frame's exposure, in microseconds since
      * 1970-01-01 00:00:00. With the simulated camera it counts on in device time from

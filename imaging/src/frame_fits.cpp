@@ -7,6 +7,7 @@
 
 #include "camera_family.h"
 #include "common/fits_file.h"
+#include "ostra_frame_info.h"
 
 namespace vantelo {
 
@@ -18,7 +19,6 @@ constexpr int kHalfWidthMode = 1;
 // the decode, not in the mosaic).
 constexpr int kBinning[kModeCount] = {1, 1, 2, 3, 4};
 constexpr int kSignificantBits = 12;
-constexpr const char* kInstrument = "Ostra colour CCD";
 
 }  // namespace
 
@@ -98,7 +98,7 @@ int saveFits(const CameraRecord& record, const BufferedFrame& frame, const std::
     info.exposureSeconds = frame.info.exposure_s;
     info.gain = frame.info.gain;
     info.xBinning = info.yBinning = kBinning[mode];
-    info.instrument = kInstrument;
+    info.instrument = OSTRA_INSTRUMENT_NAME;
     info.software = CORVALIS_SOFTWARE;
     info.object = std::string(record.file_name, strnlen(record.file_name, sizeof record.file_name));
     info.combined = frame.info.combined;
