@@ -31,8 +31,15 @@ enum {
     OSTRA_REFUSED = -4
 };
 
-/* The files OstraIICameraCaptureFile writes, as bits of its `formats`. */
-enum { OSTRA_FILE_JPEG = 1, OSTRA_FILE_BMP = 2, OSTRA_FILE_RAW = 4, OSTRA_FILE_TIFF = 8 };
+/* The files OstraIICameraCaptureFile writes, as bits of its `formats`. OSTRA_FILE_FITS
+ * writes the raw mosaic as read, with its exposure and Bayer pattern, as "<base>.fits". */
+enum {
+    OSTRA_FILE_JPEG = 1,
+    OSTRA_FILE_BMP = 2,
+    OSTRA_FILE_RAW = 4,
+    OSTRA_FILE_TIFF = 8,
+    OSTRA_FILE_FITS = 16
+};
 
 /* Bytes a grab writes for one raw frame in `mode` (0-4) with 16-bit samples when
  * `dataWide` is non-zero: the whole Bayer frame the decode consumes (in mode 1 twice

@@ -47,8 +47,22 @@ int CameraContext::grab(std::uint8_t* destination) {
         ~Leave() { ++left; }
     } leave{grabsLeft_};
     std::lock_guard lock(grabLock_);
-    const int result = reader_->grab(staging_.data(), stagingBytesPerSample_, destination);
+    const int result =
+        reader_->grab(staging_.data(), stagingBytesPerSample_, stagingFacts_, destination);
+    // The destination holds the staging frame whenever it was copied, also after a
+    // failed read (the previous frame): its facts go with it.
+    if (stagingBytesPerSample_ == device_->dataWidth() && stagingFacts_.start_utc_us != 0) {
+        std::lock_guard facts(frameFactsLock_);
+        grabbedFacts_ = stagingFacts_;
+        grabbedAny_ = true;
+    }
     return reader_->closed() ? OSTRA_NO_CAMERA : result;
+}
+
+bool CameraContext::lastGrabbed(CorvalisOstraFrame& facts) {
+    std::lock_guard lock(frameFactsLock_);
+    if (grabbedAny_) facts = grabbedFacts_;
+    return grabbedAny_;
 }
 
 void CameraContext::endGrabs() {

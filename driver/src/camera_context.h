@@ -42,6 +42,8 @@ class CameraContext {
     // One frame read into staging, then the whole frame copied out; the read's result,
     // or OSTRA_NO_CAMERA when the context began closing meanwhile.
     int grab(std::uint8_t* destination);
+    // What the frame the last grab copied out was (false before the first).
+    bool lastGrabbed(CorvalisOstraFrame& facts);
     // Ends the grabs in progress (their reads are cancelled until each has returned)
     // and waits for them; grabs that start afterwards run as usual.
     void endGrabs();
@@ -66,7 +68,12 @@ class CameraContext {
     ParameterTeams teams_;
     std::vector<std::uint8_t> staging_;
     int stagingBytesPerSample_ = 1;
-    std::mutex grabLock_;  // one staging buffer
+    CorvalisOstraFrame stagingFacts_{};  // under grabLock_, describes staging
+    std::mutex grabLock_;                // one staging buffer
+    // Held only to copy the facts: a grab holds grabLock_ for a whole exposure.
+    std::mutex frameFactsLock_;
+    CorvalisOstraFrame grabbedFacts_{};  // under frameFactsLock_
+    bool grabbedAny_ = false;            // under frameFactsLock_
     // Grabs entered and left; endGrabs() waits until those entered before it have left.
     std::atomic<std::uint64_t> grabsEntered_{0};
     std::atomic<std::uint64_t> grabsLeft_{0};

@@ -1,6 +1,7 @@
 #include "frame_files.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -8,10 +9,12 @@
 #include <vector>
 
 #include "common/bmp_file.h"
+#include "common/fits_file.h"
 #include "common/tiff_file.h"
 #include "common/whole_file.h"
 #include "frame_decode.h"
 #include "jpeg_file.h"
+#include "ostra_frame_info.h"
 #include "platform/clock.h"
 
 namespace ostra {
@@ -21,6 +24,7 @@ namespace {
 constexpr int kReadTries = 100;
 constexpr std::uint32_t kRetrySleepMs = 20;
 constexpr int kJpegQuality = 75;
+constexpr int kSignificantBits = 12;
 
 // Stops a running stream for the length of a capture and leaves it as it was found.
 // A paused stream is stopped too: its reader may still be finishing a read, and two
@@ -71,6 +75,27 @@ void keepHighBytes(std::uint8_t* picture, std::size_t samples) {
     }
 }
 
+// The mosaic as read, 16-bit samples (sent high byte first) turned to host order.
+bool writeMosaicFits(const std::string& path, const std::uint8_t* raw, int width, int height,
+                     int bytesPerSample, int binning, const CorvalisOstraFrame& facts) {
+    corvalis::FitsFrameInfo info;
+    info.startUtc = std::chrono::system_clock::time_point(
+        std::chrono::duration_cast<std::chrono::system_clock::duration>(
+            std::chrono::microseconds(facts.start_utc_us)));
+    info.exposureSeconds = facts.exposure_s;
+    info.gain = facts.gain;
+    info.xBinning = info.yBinning = binning;
+    info.instrument = OSTRA_INSTRUMENT_NAME;
+    info.software = CORVALIS_SOFTWARE;
+    info.bayer = corvalis::BayerPattern(corvalis::BayerPattern::GRBG);
+    if (bytesPerSample == 1) return corvalis::writeFitsMosaic(path, raw, width, height, 8, info);
+    info.significantBits = kSignificantBits;
+    std::vector<std::uint16_t> words(static_cast<std::size_t>(width) * height);
+    for (std::size_t i = 0; i < words.size(); ++i)
+        words[i] = static_cast<std::uint16_t>(raw[2 * i] << 8 | raw[2 * i + 1]);
+    return corvalis::writeFitsMosaic(path, words.data(), width, height, 16, info);
+}
+
 }  // namespace
 
 int captureFrameFiles(SensorDevice& device, FrameReader& reader, std::mutex& decodeLock,
@@ -89,9 +114,10 @@ int captureFrameFiles(SensorDevice& device, FrameReader& reader, std::mutex& dec
     }
 
     int bytesPerSample = 1;
+    CorvalisOstraFrame facts{};
     bool haveFrame = false;
     for (int tries = 0; tries < kReadTries && !haveFrame && !reader.closed(); ++tries) {
-        haveFrame = reader.read(raw.data(), bytesPerSample) == FrameReader::kDelivered;
+        haveFrame = reader.read(raw.data(), bytesPerSample, facts) == FrameReader::kDelivered;
         if (!haveFrame) corvalis::platform::clock::sleepMs(kRetrySleepMs);
     }
     if (!haveFrame) {
@@ -111,6 +137,16 @@ int captureFrameFiles(SensorDevice& device, FrameReader& reader, std::mutex& dec
     bool ok = true;
     if (formats & kFrameRaw)
         ok = corvalis::writeWholeFile(basePath + ".raw", raw.data(), frameBytes) && ok;
+    // Before the decode, which reworks the samples in place.
+    if (formats & kFrameFits) {
+        try {
+            ok = writeMosaicFits(basePath + ".fits", raw.data(), layout.width, layout.height,
+                                 bytesPerSample, device.geometry().binning, facts) &&
+                 ok;
+        } catch (const std::bad_alloc&) {
+            return kCaptureNoMemory;
+        }
+    }
     if (!decode) return ok ? kCaptureDone : kCaptureFailed;
 
     if (!decodeFrame(decodeLock, device.processor8(), device.processor16(), bytesPerSample, layout,

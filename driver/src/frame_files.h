@@ -14,11 +14,15 @@ namespace ostra {
 //   bitmap  "<base>.bmp", 24-bit bottom-up
 //   raw     "<base>.raw", the Bayer frame as read (16-bit samples big-endian)
 //   tiff    "<base>.tif", one more page of 8 or 16 bits per sample
+//   fits    "<base>.fits", the Bayer frame as read (16-bit samples in host order, the
+//           12 significant bits at the top), its exposure start, exposure, gain,
+//           binning and pattern (GRBG)
 enum FrameFileFormat : int {
     kFrameJpeg = OSTRA_FILE_JPEG,
     kFrameBitmap = OSTRA_FILE_BMP,
     kFrameRaw = OSTRA_FILE_RAW,
     kFrameTiff = OSTRA_FILE_TIFF,
+    kFrameFits = OSTRA_FILE_FITS,
 };
 
 // Results of a capture, the capture export's: done; failed (no frame came, or a file

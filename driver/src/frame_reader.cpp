@@ -32,6 +32,11 @@ bool FrameReader::allocate() {
 }
 
 int FrameReader::read(std::uint8_t* target, int& bytesPerSample) {
+    CorvalisOstraFrame facts{};
+    return read(target, bytesPerSample, facts);
+}
+
+int FrameReader::read(std::uint8_t* target, int& bytesPerSample, CorvalisOstraFrame& facts) {
     std::lock_guard lock(readLock_);
     SensorState& state = device_.state();
     if (device_.busy() || buffer_.empty() || closed_) return kNoFrame;
@@ -39,7 +44,17 @@ int FrameReader::read(std::uint8_t* target, int& bytesPerSample) {
     const ModeGeometry g = device_.geometry();
     const int speed = state.frameSpeed;
 
-    state.readStartTick = clock::tickCount();
+    // The exposure starts with the start-frame request; settings cannot change under
+    // a read (a change raises busy, and such a read gives no frame).
+    const std::int64_t startMicros = clock::deviceMicros();
+    state.readStartTick =
+        static_cast<std::uint32_t>(static_cast<std::uint64_t>(startMicros / 1000));
+    CorvalisOstraFrame taken{};
+    taken.exposure_s = programmedExposureSeconds();
+    taken.gain = state.analogueGain;
+    taken.mode = state.mode;
+    taken.data_wide = bps == 2 ? 1 : 0;
+    taken.frame_speed = speed;
     state.commands->run(kSlotStartFrame, state);
     const std::size_t raw = rawFrameBytes(g, bps);
     const std::size_t got = device_.channel().read(std::span(buffer_.data(), buffer_.size()),
@@ -64,9 +79,17 @@ int FrameReader::read(std::uint8_t* target, int& bytesPerSample) {
     } else {
         buildFrame(g, bps, header, buffer_.data(), target);
         bytesPerSample = bps;
+        taken.start_utc_us = clock::utcMicrosAt(startMicros);
+        facts = taken;
         result = kDelivered;
     }
     return device_.busy() ? kNoFrame : result;
+}
+
+double FrameReader::programmedExposureSeconds() const {
+    const std::uint32_t rows =
+        std::min(device_.exposureRows(), longestExposureRows(device_.mode()));
+    return static_cast<double>(rows) * static_cast<double>(device_.rowTime()) * 1e-6;
 }
 
 std::chrono::microseconds FrameReader::readLimit() const {
@@ -81,8 +104,8 @@ std::chrono::microseconds FrameReader::readLimit() const {
 }
 
 int FrameReader::grab(std::uint8_t* staging, int& stagingBytesPerSample,
-                      std::uint8_t* destination) {
-    const int result = read(staging, stagingBytesPerSample);
+                      CorvalisOstraFrame& stagingFacts, std::uint8_t* destination) {
+    const int result = read(staging, stagingBytesPerSample, stagingFacts);
     const int width = device_.dataWidth();
     if (stagingBytesPerSample == width)
         std::memcpy(destination, staging, builtFrameBytes(device_.geometry(), width));

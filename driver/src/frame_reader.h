@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "ostra.h"
+#include "ostra_frame_info.h"
 #include "sensor_device.h"
 
 namespace ostra {
@@ -34,6 +35,9 @@ class FrameReader {
     // written; a fresh frame is started), kNoFrame no frame (sensor busy, nothing read,
     // or discarded after a data-width change).
     int read(std::uint8_t* target, int& bytesPerSample);
+    // The same, also writing what the delivered frame's exposure was (untouched for
+    // any other result).
+    int read(std::uint8_t* target, int& bytesPerSample, CorvalisOstraFrame& facts);
 
     // A grab: one read into `staging` (maxFrameBytes()), then the whole frame of the
     // current mode and data width (OstraIICameraGrabBytes) is copied to `destination`
@@ -41,7 +45,9 @@ class FrameReader {
     // frame. A frame of another data width in staging is not copied: it would not fit
     // a destination sized for the current one. `stagingBytesPerSample` keeps the width
     // of the frame in staging. Returns the read's result.
-    int grab(std::uint8_t* staging, int& stagingBytesPerSample, std::uint8_t* destination);
+    // `stagingFacts` travels with the frame in staging: it describes the frame copied.
+    int grab(std::uint8_t* staging, int& stagingBytesPerSample, CorvalisOstraFrame& stagingFacts,
+             std::uint8_t* destination);
 
     // Ends a read waiting on another thread.
     void cancel() { device_.channel().cancelRead(); }
@@ -52,6 +58,10 @@ class FrameReader {
 
     // The longest the read of the frame now programmed may wait, in real time.
     std::chrono::microseconds readLimit() const;
+
+    // The programmed exposure of the frame now set up, in seconds: exposure rows (no
+    // more than the mode's longest exposure) x row time at the speed in force.
+    double programmedExposureSeconds() const;
 
     // Room for the largest frame a read can deliver (mode 0, 16-bit).
     static std::size_t maxFrameBytes();

@@ -13,6 +13,7 @@
 #include "frame_decode.h"
 #include "frame_files.h"
 #include "ostra.h"
+#include "ostra_frame_info.h"
 #include "platform/clock.h"
 
 using ostra::CameraContext;
@@ -395,6 +396,13 @@ int OstraIICameraReadParameter(int team) {
 }
 int OstraIICameraGetCurrentParameterTeam(unsigned char* team) {
     return get(team, [](CameraContext& c, SensorDevice&) { return c.teams().storedTeam(); });
+}
+
+int CorvalisOstraFrameInfo(CorvalisOstraFrame* info) {
+    return withCamera([&](CameraContext& c, SensorDevice&) {
+        if (info == nullptr) return OSTRA_NOTHING_DONE;
+        return c.lastGrabbed(*info) ? OSTRA_DONE : OSTRA_NO_FRAME;
+    });
 }
 
 }  // extern "C"

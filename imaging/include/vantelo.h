@@ -53,8 +53,10 @@ enum {
     KD_STATE_UNINITIALISED = 4
 };
 
-/* CameraRecord.save_format: which file Mes_SaveBuffList writes. */
-enum { KD_SAVE_JPEG = 1, KD_SAVE_BMP = 2, KD_SAVE_RAW = 4, KD_SAVE_TIFF = 8 };
+/* CameraRecord.save_format: which file Mes_SaveBuffList writes. KD_SAVE_FITS writes
+ * the first family's raw mosaic under the crop as "<path>.fits"; any value not listed
+ * here writes a bitmap. */
+enum { KD_SAVE_JPEG = 1, KD_SAVE_BMP = 2, KD_SAVE_RAW = 4, KD_SAVE_TIFF = 8, KD_SAVE_FITS = 16 };
 
 /* Length of the record's text fields, terminating zero included. */
 #define CAMERA_RECORD_TEXT 260

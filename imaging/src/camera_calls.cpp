@@ -42,6 +42,7 @@ constexpr OstraCalls kOstraLibrary = {
     .getFrameSpeed = OstraIICameraGetFrameSpeed,
     .setDataWide = OstraIICameraSetDataWide,
     .getDataWide = OstraIICameraGetDataWide,
+    .frameInfo = CorvalisOstraFrameInfo,
 };
 
 constexpr NimbusCalls kNimbusLibrary = {

@@ -2,6 +2,7 @@
 #include <cstdint>
 
 #include "kd_window.h"
+#include "ostra_frame_info.h"
 
 // The functions of the two camera libraries that the dispatcher calls, as two tables
 // of plain function pointers. Their defaults are the libraries' own exports, bound by
@@ -43,6 +44,7 @@ struct OstraCalls {
     int (*getFrameSpeed)(unsigned char* speed);
     int (*setDataWide)(int wide);
     int (*getDataWide)(int* wide);
+    int (*frameInfo)(CorvalisOstraFrame* info);  // null in doubles that do not keep it
 };
 
 struct NimbusCalls {

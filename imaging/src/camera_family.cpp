@@ -53,4 +53,19 @@ int familyDataWide(const CameraRecord& record, int* wide) {
     return ostraCalls().getDataWide(wide);
 }
 
+int familyFrameInfo(const CameraRecord& record, KdFrameInfo& info) {
+    if (record.camera_type != KD_FAMILY_OSTRA) return KD_NOTHING_DONE;
+    if (ostraCalls().frameInfo == nullptr) return KD_NO_FRAME;
+    CorvalisOstraFrame frame{};
+    const int result = ostraCalls().frameInfo(&frame);
+    if (result != KD_DONE) return result;
+    info.start_utc_us = frame.start_utc_us;
+    info.exposure_s = frame.exposure_s;
+    info.gain = frame.gain;
+    info.mode = frame.mode;
+    info.data_wide = frame.data_wide;
+    info.combined = 1;
+    return KD_DONE;
+}
+
 }  // namespace vantelo

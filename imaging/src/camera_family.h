@@ -1,4 +1,5 @@
 #pragma once
+#include "kd_frame_info.h"
 #include "vantelo.h"
 
 // The one place that routes a frame call to the library of the record's camera family,
@@ -15,5 +16,7 @@ int familyImageSize(const CameraRecord& record, int* width, int* height);
 // family has neither (KD_NOTHING_DONE).
 int familyMode(const CameraRecord& record, int* mode);
 int familyDataWide(const CameraRecord& record, int* wide);
+// What the family's library knows of the last frame it delivered (combined 1).
+int familyFrameInfo(const CameraRecord& record, KdFrameInfo& info);
 
 }  // namespace vantelo

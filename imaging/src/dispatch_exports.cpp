@@ -4,6 +4,7 @@
 #include "camera_scanner.h"
 #include "dispatcher.h"
 #include "export_guard.h"
+#include "kd_frame_info.h"
 #include "resolution_names.h"
 #include "vantelo.h"
 
@@ -60,6 +61,12 @@ VANTELO_API int KdCamera_Registerpixel(CameraRecord* record, KdNameSink sink, vo
         }
         return KD_DONE;
     });
+}
+
+VANTELO_API int CorvalisKdFrameInfo(CameraRecord* record, KdFrameInfo* info) {
+    if (record == nullptr || info == nullptr) return KD_NOTHING_DONE;
+    return guardedExport("CorvalisKdFrameInfo", int{KD_NOTHING_DONE},
+                         [&] { return vantelo::familyFrameInfo(*record, *info); });
 }
 
 }  // extern "C"

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <new>
 
+#include "camera_family.h"
+
 namespace vantelo {
 
 namespace {
@@ -71,7 +73,8 @@ void integrateSamples(std::uint8_t* current, const std::uint8_t* previous, std::
     }
 }
 
-int snapToFrameList(CameraRecord& record, std::uint8_t* rawFrame, int integrate) {
+int snapToFrameList(CameraRecord& record, std::uint8_t* rawFrame, int integrate,
+                    const KdFrameInfo* carried) {
     FrameList& list = frameList();
     if (list.count >= kFrameListCapacity) {
         std::fprintf(stderr, "Frame list full (%d frames): clear it before capturing more.\n",
@@ -94,6 +97,13 @@ int snapToFrameList(CameraRecord& record, std::uint8_t* rawFrame, int integrate)
         return KD_OUT_OF_MEMORY;
     }
     std::memcpy(frame.raw.data(), rawFrame, frameBytes);
+    if (carried != nullptr) {
+        frame.info = *carried;
+    } else if (familyFrameInfo(record, frame.info) != KD_DONE) {
+        frame.info = KdFrameInfo{};
+        frame.info.mode = -1;
+    }
+    frame.info.combined = std::max(frame.info.combined, 1);
 
     if (list.count > 0 && integrate == 1) {
         const ByteBuffer& previous = list.frames[static_cast<std::size_t>(list.count - 1)].raw;
@@ -102,6 +112,10 @@ int snapToFrameList(CameraRecord& record, std::uint8_t* rawFrame, int integrate)
         bytes = std::min(bytes, previous.size > offset ? previous.size - offset : 0);
         if (wide) bytes &= ~std::size_t{1};
         integrateSamples(frame.raw.data() + offset, previous.data() + offset, bytes, wide);
+        const KdFrameInfo& before = list.frames[static_cast<std::size_t>(list.count - 1)].info;
+        frame.info.start_utc_us = before.start_utc_us;
+        frame.info.exposure_s += before.exposure_s;
+        frame.info.combined += before.combined;
         // The caller shows and keeps the integrated frame.
         std::memcpy(rawFrame + offset, frame.raw.data() + offset, bytes);
     }

@@ -5,6 +5,7 @@
 
 #include "cdib.h"
 #include "frame_picture.h"
+#include "kd_frame_info.h"
 #include "vantelo.h"
 
 // The process-wide list of captured frames and their thumbnails.
@@ -19,6 +20,7 @@ inline constexpr int kFrameListCapacity = 50;
 // the others onto the wrong frame numbers.
 struct BufferedFrame {
     ByteBuffer raw;
+    KdFrameInfo info{};  // start 0 when the camera family could not tell
     std::unique_ptr<CDib> thumbnail;
 };
 
@@ -38,7 +40,11 @@ const BufferedFrame* bufferedFrame(int frameNumber);
 // 1 done; 0 refused (list full, record unusable: nothing stored) or the frame could
 // not be decoded (stored without a thumbnail); -2 out of memory (nothing stored, or
 // stored without a thumbnail when only the picture failed).
-int snapToFrameList(CameraRecord& record, std::uint8_t* rawFrame, int integrate);
+// The frame keeps `carried` as its information, or without it the information of the
+// family's last grab; integrated, it keeps the previous frame's start and adds up the
+// exposures and frame counts.
+int snapToFrameList(CameraRecord& record, std::uint8_t* rawFrame, int integrate,
+                    const KdFrameInfo* carried = nullptr);
 
 // Thumbnail size for a picture of width x height: the longer side brought down to 200
 // (width) or 150 (height), never up. The scale is a 32-bit float and the sizes its

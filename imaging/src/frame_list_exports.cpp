@@ -6,6 +6,7 @@
 #include "frame_list.h"
 #include "frame_picture.h"
 #include "frame_save.h"
+#include "kd_frame_info.h"
 #include "vantelo.h"
 
 using vantelo::guardedExport;
@@ -65,4 +66,22 @@ extern "C" VANTELO_API int Mes_SaveBuffList(CameraRecord* record, const char* pa
         }
         return vantelo::saveFrame(*record, *frame, path);
     });
+}
+
+extern "C" VANTELO_API int CorvalisKdSnapToBuffList(CameraRecord* record, void* raw_frame,
+                                                    int integrate, const KdFrameInfo* info) {
+    if (record == nullptr || raw_frame == nullptr || info == nullptr) return KD_NOTHING_DONE;
+    return guardedExport("CorvalisKdSnapToBuffList", int{KD_NOTHING_DONE}, [&] {
+        return vantelo::snapToFrameList(*record, static_cast<std::uint8_t*>(raw_frame), integrate,
+                                        info);
+    });
+}
+
+extern "C" VANTELO_API int CorvalisKdListFrameInfo(CameraRecord* /*record*/, int frame_number,
+                                                   KdFrameInfo* info) {
+    if (info == nullptr) return KD_NOTHING_DONE;
+    const vantelo::BufferedFrame* frame = vantelo::bufferedFrame(frame_number);
+    if (frame == nullptr) return KD_NOTHING_DONE;
+    *info = frame->info;
+    return KD_DONE;
 }

@@ -11,8 +11,10 @@
 #include <vector>
 
 #include "common/bmp_file.h"
+#include "common/configuration_folder.h"
 #include "common/tiff_file.h"
 #include "common/whole_file.h"
+#include "frame_fits.h"
 
 namespace vantelo {
 
@@ -75,15 +77,16 @@ int saveTiff(const CameraRecord& record, const BufferedFrame& frame, const std::
 
 // Copies the logo into the picture's bottom-right corner when the logo loads and fits.
 void stampLogo(cv::Mat& picture) {
+    const std::string logoPath = corvalis::configurationFolder() + kLogoFileName;
     std::error_code error;
-    if (!std::filesystem::is_regular_file(kLogoPath, error))
+    if (!std::filesystem::is_regular_file(logoPath, error))
         return;  // no logo: nothing to stamp, nothing to warn
     const cv::Mat logo =
-        cv::imread(kLogoPath, picture.channels() == 1 ? cv::IMREAD_GRAYSCALE : cv::IMREAD_COLOR);
+        cv::imread(logoPath, picture.channels() == 1 ? cv::IMREAD_GRAYSCALE : cv::IMREAD_COLOR);
     if (logo.empty()) return;
     if (logo.cols > picture.cols || logo.rows > picture.rows) {
         std::fprintf(stderr, "Logo %s (%d x %d) is larger than the picture; saved without it.\n",
-                     kLogoPath, logo.cols, logo.rows);
+                     logoPath.c_str(), logo.cols, logo.rows);
         return;
     }
     logo.copyTo(picture(
@@ -163,6 +166,8 @@ int saveFrame(CameraRecord& record, const BufferedFrame& frame, const std::strin
             return saveTiff(record, frame, basePath);
         case kSaveJpeg:
             return saveBitmap(record, frame, basePath, true);
+        case kSaveFits:
+            return saveFits(record, frame, basePath);
         default:
             return saveBitmap(record, frame, basePath, false);
     }

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <mutex>
 #include <string_view>
 #include <thread>
 
@@ -35,7 +36,38 @@ std::atomic<double>& scale() {
 // Device time skipped by scaled waits: a wait of d ms lasts d * scale ms, and the
 // remaining d * (1 - scale) ms are added here so tick counts advance by the full d.
 std::atomic<std::int64_t> skippedMicros{0};
+// The UTC anchor: UTC and device time read together, under anchorLock.
+struct UtcAnchor {
+    std::int64_t utcMicros = 0;
+    std::int64_t deviceMicros = 0;
+    bool taken = false;
+};
+std::mutex anchorLock;
+UtcAnchor anchor;  // under anchorLock
+
+std::int64_t utcNowMicros() {
+    return std::chrono::duration_cast<std::chrono::microseconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+void anchorLocked() {
+    anchor.deviceMicros = deviceMicros();
+    anchor.utcMicros = utcNowMicros();
+    anchor.taken = true;
+}
 }  // namespace
+
+std::int64_t utcMicrosAt(std::int64_t device) {
+    std::lock_guard lock(anchorLock);
+    if (!anchor.taken) anchorLocked();
+    return anchor.utcMicros + (device - anchor.deviceMicros);
+}
+
+void anchorUtc() {
+    std::lock_guard lock(anchorLock);
+    anchorLocked();
+}
 
 std::int64_t deviceMicros() {
     auto real =

@@ -4,10 +4,13 @@
 #include <atomic>
 
 #include "list_order.h"
+#include "platform/clock.h"
 #include "sim_hotplug_hub.h"
 #include "simulator_choice.h"
 
 namespace corvalis::platform::usb {
+
+namespace clock = corvalis::platform::clock;
 
 namespace {
 
@@ -85,6 +88,8 @@ std::unique_ptr<Device> SimBackend::open(const DeviceInfo& device) {
         if (samePlace(e.info, device)) {
             // A listed-only device (the second family) does not open here.
             if (!e.camera || !e.camera->plugged()) return nullptr;
+            // The camera's frame times count on in device time from here.
+            clock::anchorUtc();
             return std::make_unique<SimDevice>(e.camera, e.info);
         }
     }

@@ -2,6 +2,7 @@
 // readers (libtiff's tiffinfo, OpenCV): which files each format bit writes and what
 // they hold, repeated captures to one name, failed reads and unwritable paths, the
 // stream around a capture, and running out of memory.
+#include <fitsio.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -158,6 +159,53 @@ TEST_F(FrameFiles, RawOnlyWritesTheBigEndianFrameAndDecodesNothing) {
 
     ASSERT_EQ(capture(kFrameBitmap), kCaptureDone);
     EXPECT_FALSE(device.processor16().whiteBalancePending()) << "a bitmap needs the decode";
+}
+
+// The FITS file holds the same mosaic as the raw file, words in host order, with the
+// camera's account of the exposure.
+TEST_F(FrameFiles, FitsHoldsTheRawMosaicWithItsExposure) {
+    device.setMode(2);
+    setWidth(2);
+    device.setAnalogueGain(123);
+    device.setExposureRows(300);
+    ASSERT_EQ(capture(kFrameFits | kFrameRaw | kFrameBitmap), kCaptureDone);
+    const sim::FrameInfo made = camera->lastDelivered();
+    const std::string raw = readText(base + ".raw");
+    fitsfile* file = nullptr;
+    int status = 0;
+    ASSERT_EQ(fits_open_file(&file, (base + ".fits").c_str(), READONLY, &status), 0);
+    int bitpix = 0, axes = 0;
+    long sides[2] = {0, 0};
+    fits_get_img_param(file, 2, &bitpix, &axes, sides, &status);
+    fits_get_img_equivtype(file, &bitpix, &status);
+    EXPECT_EQ(bitpix, USHORT_IMG);
+    EXPECT_EQ(sides[0], 1516);
+    EXPECT_EQ(sides[1], 1008);
+    std::vector<std::uint16_t> samples(static_cast<std::size_t>(sides[0] * sides[1]));
+    long first[2] = {1, 1};
+    fits_read_pix(file, TUSHORT, first, static_cast<LONGLONG>(samples.size()), nullptr,
+                  samples.data(), nullptr, &status);
+    char pattern[FLEN_VALUE] = "";
+    double exposure = 0;
+    long gain = 0, binning = 0;
+    fits_read_key(file, TSTRING, "BAYERPAT", pattern, nullptr, &status);
+    fits_read_key(file, TDOUBLE, "EXPTIME", &exposure, nullptr, &status);
+    fits_read_key(file, TLONG, "GAIN", &gain, nullptr, &status);
+    fits_read_key(file, TLONG, "XBINNING", &binning, nullptr, &status);
+    fits_close_file(file, &status);
+    ASSERT_EQ(status, 0);
+    ASSERT_EQ(raw.size(), samples.size() * 2);
+    std::size_t wrong = 0;
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        const auto high = static_cast<std::uint8_t>(raw[2 * i]);
+        const auto low = static_cast<std::uint8_t>(raw[2 * i + 1]);
+        wrong += samples[i] != (high << 8 | low);
+    }
+    EXPECT_EQ(wrong, 0u) << "the decode for the bitmap must not have reworked them first";
+    EXPECT_STREQ(pattern, "GRBG");
+    EXPECT_NEAR(exposure, made.exposureMicros * 1e-6, 1e-7);
+    EXPECT_EQ(gain, 123);
+    EXPECT_EQ(binning, 2);
 }
 
 TEST_F(FrameFiles, RawFileHoldsTheWholeMosaicTheDecodeReads) {

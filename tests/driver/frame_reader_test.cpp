@@ -174,10 +174,11 @@ TEST_F(FrameRead, GrabCopiesTheWholeFrameAlsoAfterAFailedRead) {
     std::vector<std::uint8_t> staging(FrameReader::maxFrameBytes(), 0),
         destination(FrameReader::maxFrameBytes(), 0xAB);
     int stagingWidth = 1;
+    CorvalisOstraFrame stagingFacts{};
     for (int mode = 0; mode < kModeCount; ++mode) {
         device.setMode(mode);
         std::fill(destination.begin(), destination.end(), 0xAB);
-        ASSERT_EQ(reader.grab(staging.data(), stagingWidth, destination.data()), 1);
+        ASSERT_EQ(reader.grab(staging.data(), stagingWidth, stagingFacts, destination.data()), 1);
         const std::size_t bytes = static_cast<std::size_t>(OstraIICameraGrabBytes(mode, 0));
         EXPECT_EQ(bytes, builtFrameBytes(modeTable()[mode], 1));
         EXPECT_EQ(std::memcmp(staging.data(), destination.data(), bytes), 0);
@@ -191,8 +192,68 @@ TEST_F(FrameRead, GrabCopiesTheWholeFrameAlsoAfterAFailedRead) {
                                      destination.begin() + OstraIICameraGrabBytes(4, 0));
     std::fill(destination.begin(), destination.end(), 0);
     camera->injectFault(sim::Fault::MissingMarker);
-    EXPECT_EQ(reader.grab(staging.data(), stagingWidth, destination.data()), 0);
+    EXPECT_EQ(reader.grab(staging.data(), stagingWidth, stagingFacts, destination.data()), 0);
     EXPECT_TRUE(std::equal(before.begin(), before.end(), destination.begin()));
+}
+
+// What a delivered frame says about its exposure: the camera's own account of the
+// frame it exposed (rows it received x its row time), whatever was asked.
+TEST_F(FrameRead, FactsDescribeTheExposureTheCameraMade) {
+    namespace clock = corvalis::platform::clock;
+    struct Case {
+        int mode, speed, width;
+        std::uint32_t rows;
+    };
+    // The last asks for far more rows than the mode's longest exposure.
+    const Case cases[] = {{0, 2, 1, 56}, {1, 3, 2, 700}, {2, 4, 1, 3}, {4, 1, 1, 0xFFFFFFu}};
+    for (const Case& c : cases) {
+        device.setMode(c.mode);
+        device.setDataWidth(c.width);
+        device.setFrameSpeed(c.speed);
+        device.setExposureRows(c.rows);
+        device.setAnalogueGain(40 + c.mode);
+        device.setDiscardNextFrame(false);
+        CorvalisOstraFrame facts{};
+        int bps = 0;
+        const std::int64_t before = clock::utcMicrosAt(clock::deviceMicros());
+        ASSERT_EQ(reader.read(target.data(), bps, facts), 1) << "mode " << c.mode;
+        const std::int64_t after = clock::utcMicrosAt(clock::deviceMicros());
+        const sim::FrameInfo made = camera->lastDelivered();
+        EXPECT_NEAR(facts.exposure_s, made.exposureMicros * 1e-6, made.exposureMicros * 1e-6 * 1e-5)
+            << "mode " << c.mode;
+        EXPECT_EQ(facts.gain, made.gain);
+        EXPECT_EQ(facts.mode, c.mode);
+        EXPECT_EQ(facts.data_wide, c.width == 2 ? 1 : 0);
+        EXPECT_EQ(facts.frame_speed, c.speed);
+        EXPECT_GE(facts.start_utc_us, before);
+        EXPECT_LE(facts.start_utc_us + static_cast<std::int64_t>(made.exposureMicros), after)
+            << "the exposure ends within the read";
+    }
+    EXPECT_LT(camera->lastDelivered().exposureMicros, 0xFFFFFFu * camera->rowMicros())
+        << "the longest exposure is shorter than the rows asked";
+}
+
+TEST_F(FrameRead, StartTimesFollowDeviceTime) {
+    device.setExposureRows(2000);
+    CorvalisOstraFrame first{}, second{};
+    int bps = 0;
+    ASSERT_EQ(reader.read(target.data(), bps, first), 1);
+    const sim::FrameInfo made = camera->lastDelivered();
+    ASSERT_EQ(reader.read(target.data(), bps, second), 1);
+    // With no real waiting, only device time separates the two starts: the first
+    // frame's exposure and read-out at least.
+    EXPECT_GE(second.start_utc_us - first.start_utc_us,
+              static_cast<std::int64_t>(made.exposureMicros + made.readoutMicros) - 1);
+}
+
+TEST_F(FrameRead, FailedReadLeavesTheFactsAlone) {
+    CorvalisOstraFrame facts{};
+    facts.gain = -7;
+    int bps = 0;
+    camera->injectFault(sim::Fault::MissingMarker);
+    EXPECT_EQ(reader.read(target.data(), bps, facts), 0);
+    EXPECT_EQ(facts.gain, -7);
+    EXPECT_EQ(facts.start_utc_us, 0);
 }
 
 // A camera that answers at once from a prepared read-out, allocating nothing.

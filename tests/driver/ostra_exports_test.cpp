@@ -24,6 +24,7 @@
 #include "eventually.h"
 #include "file_text.h"
 #include "ostra.h"
+#include "ostra_frame_info.h"
 #include "platform/sim.h"
 #include "scratch_directory.h"
 
@@ -834,6 +835,45 @@ TEST_F(Ostra, FullFrameGrabMatchesTheScene) {
     ASSERT_EQ(OstraIICameraSetFrameSpeed(2), 1);
     const auto headed = grabRaw();
     EXPECT_EQ(mismatches(headed, expectedRaw(*camera, 162, 2018, 1)), 0u);
+}
+
+// The frame information goes with the frame the last grab delivered, in the settings
+// it was taken with; a new context starts without one.
+TEST_F(Ostra, FrameInfoDescribesTheLastGrabbedFrame) {
+    CorvalisOstraFrame info{};
+    EXPECT_EQ(CorvalisOstraFrameInfo(&info), -1) << "no context";
+    open(2);
+    EXPECT_EQ(CorvalisOstraFrameInfo(&info), -3) << "nothing grabbed yet";
+    EXPECT_EQ(CorvalisOstraFrameInfo(nullptr), 0);
+
+    ASSERT_EQ(OstraIICameraSetAnalogGain(300), 1);
+    ASSERT_EQ(OstraIICameraSetExposureTime(40), 1);
+    grabRaw();
+    const sim::FrameInfo first = camera->lastDelivered();
+    ASSERT_EQ(CorvalisOstraFrameInfo(&info), 1);
+    EXPECT_EQ(info.gain, 300);
+    EXPECT_EQ(info.mode, 2);
+    EXPECT_EQ(info.data_wide, 0);
+    EXPECT_EQ(info.frame_speed, 4);
+    // 40 ms at 721.4 us a row is 56 rows, 40.3984 ms as programmed.
+    EXPECT_NEAR(info.exposure_s, 56 * kRowTime4 * 1e-6, 1e-7);
+    EXPECT_NEAR(info.exposure_s, first.exposureMicros * 1e-6, 1e-7);
+    const std::int64_t firstStart = info.start_utc_us;
+    const auto now = std::chrono::duration_cast<std::chrono::microseconds>(
+                         std::chrono::system_clock::now().time_since_epoch())
+                         .count();
+    // Device time runs ahead of real time at scale 0, but not by days.
+    EXPECT_LT(std::abs(firstStart - now), std::int64_t{24} * 3600 * 1000000);
+
+    ASSERT_EQ(OstraIICameraSetAnalogGain(20), 1);
+    grabRaw();
+    ASSERT_EQ(CorvalisOstraFrameInfo(&info), 1);
+    EXPECT_EQ(info.gain, 20);
+    EXPECT_GT(info.start_utc_us, firstStart);
+
+    ASSERT_EQ(OstraIICameraUnInit(), 1);
+    open(2);
+    EXPECT_EQ(CorvalisOstraFrameInfo(&info), -3) << "a new context has grabbed nothing";
 }
 
 // Buffers are sized for the largest mode, whatever mode Init was given.

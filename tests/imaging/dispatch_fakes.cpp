@@ -118,6 +118,7 @@ const vantelo::OstraCalls kOstra = {
         },
     .setDataWide = [](int wide) { return logged("OstraIICameraSetDataWide", wide); },
     .getDataWide = [](int* wide) { return got("OstraIICameraGetDataWide", wide, 1); },
+    .frameInfo = nullptr,  // the doubles keep no frame information
 };
 
 const vantelo::NimbusCalls kNimbus = {

@@ -8,3 +8,8 @@ corvalis_add_test(test_frame_save
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/frame_save_test.cpp ${CMAKE_SOURCE_DIR}/tests/driver/allocation_control.cpp
   LIBS vantelo_core Qt6::Gui opencv::core opencv::imgcodecs
   ENV ${frame_list_env})
+# FITS saves, read back with cfitsio; the Bayer pattern proved with OpenCV's demosaic.
+corvalis_add_test(test_frame_fits
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/frame_fits_test.cpp
+  LIBS vantelo_core Qt6::Gui opencv::core opencv::imgproc PkgConfig::cfitsio
+  ENV ${frame_list_env})

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "frame_list_test_support.h"
+#include "kd_frame_info.h"
 #include "nimbus.h"
 
 namespace {
@@ -39,6 +40,73 @@ class FrameList : public ::testing::Test {
 
     ScratchDirectory directory_;
 };
+
+// Information carried with a frame is kept with it; a stacked frame keeps the first
+// frame's start and adds up exposures and frame counts, also onto a stacked frame.
+TEST_F(FrameList, StackedFramesAddUpTheirExposuresAndKeepTheFirstStart) {
+    CameraRecord record = makeRecord(kNoDecoder, 2, 2, false);
+    std::vector<std::uint8_t> raw(8, 1);
+    const KdFrameInfo a{1'000'000, 0.5, 30, 2, 0, 1};
+    const KdFrameInfo b{3'000'000, 0.25, 31, 2, 0, 1};
+    const KdFrameInfo c{9'000'000, 2.0, 32, 3, 0, 1};
+    ASSERT_EQ(CorvalisKdSnapToBuffList(&record, raw.data(), 1, &a), 1);  // first: alone
+    ASSERT_EQ(CorvalisKdSnapToBuffList(&record, raw.data(), 1, &b), 1);
+    ASSERT_EQ(CorvalisKdSnapToBuffList(&record, raw.data(), 1, &b), 1);
+    ASSERT_EQ(CorvalisKdSnapToBuffList(&record, raw.data(), 0, &c), 1);
+    KdFrameInfo info{};
+    ASSERT_EQ(CorvalisKdListFrameInfo(&record, 1, &info), 1);
+    EXPECT_EQ(info.start_utc_us, 1'000'000);
+    EXPECT_DOUBLE_EQ(info.exposure_s, 0.5);
+    EXPECT_EQ(info.combined, 1);
+    ASSERT_EQ(CorvalisKdListFrameInfo(&record, 3, &info), 1);
+    EXPECT_EQ(info.start_utc_us, 1'000'000);
+    EXPECT_DOUBLE_EQ(info.exposure_s, 1.0);
+    EXPECT_EQ(info.combined, 3);
+    EXPECT_EQ(info.gain, 31) << "the settings are the last frame's";
+    ASSERT_EQ(CorvalisKdListFrameInfo(&record, 4, &info), 1);
+    EXPECT_EQ(info.start_utc_us, 9'000'000);
+    EXPECT_DOUBLE_EQ(info.exposure_s, 2.0);
+    EXPECT_EQ(info.combined, 1);
+    EXPECT_EQ(info.mode, 3);
+
+    EXPECT_EQ(CorvalisKdListFrameInfo(&record, 5, &info), 0);
+    EXPECT_EQ(CorvalisKdListFrameInfo(&record, 0, &info), 0);
+    EXPECT_EQ(CorvalisKdListFrameInfo(&record, 1, nullptr), 0);
+    EXPECT_EQ(CorvalisKdSnapToBuffList(&record, raw.data(), 0, nullptr), 0);
+    Mes_ClearBuffList(&record);
+    EXPECT_EQ(CorvalisKdListFrameInfo(&record, 1, &info), 0) << "cleared with its frames";
+}
+
+// A plain snap keeps what the driver says of the frame it grabbed last.
+TEST_F(FrameList, ASnapKeepsTheLastGrabbedFramesInformation) {
+    CameraRecord record;
+    OstraIICameraUnInit();  // a fresh context has grabbed nothing
+    ASSERT_NO_FATAL_FAILURE(openCamera(record, 4, false));
+    KdFrameInfo info{};
+    EXPECT_EQ(CorvalisKdFrameInfo(&record, &info), KD_NO_FRAME);
+    ASSERT_EQ(OstraIICameraSetAnalogGain(77), 1);
+    unsigned char mode = 0;
+    ASSERT_EQ(OstraIICameraGetResolution(&mode), 1);
+    std::vector<std::uint8_t> raw(static_cast<std::size_t>(OstraIICameraGrabBytes(mode, 0)));
+    // The first frame after a data-width change is dropped.
+    int grab = KD_NO_FRAME;
+    for (int attempt = 0; attempt < 3 && grab != KD_DONE; ++attempt)
+        grab = KdCamera_GrabFrame(&record, raw.data());
+    ASSERT_EQ(grab, KD_DONE);
+    KdFrameInfo grabbed{};
+    ASSERT_EQ(CorvalisKdFrameInfo(&record, &grabbed), 1);
+    EXPECT_EQ(grabbed.gain, 77);
+    EXPECT_EQ(grabbed.mode, 4);
+    EXPECT_EQ(grabbed.combined, 1);
+    EXPECT_GT(grabbed.start_utc_us, 0);
+    EXPECT_GT(grabbed.exposure_s, 0.0);
+    ASSERT_EQ(Mes_SnapToBuffList(&record, raw.data(), 0), 1);
+    ASSERT_EQ(CorvalisKdListFrameInfo(&record, 1, &info), 1);
+    EXPECT_EQ(info.start_utc_us, grabbed.start_utc_us);
+    EXPECT_DOUBLE_EQ(info.exposure_s, grabbed.exposure_s);
+    EXPECT_EQ(info.gain, 77);
+    OstraIICameraUnInit();
+}
 
 TEST_F(FrameList, SixteenBitIntegrationSaturatesAt4095AndLeavesTheSumInTheCallersBuffer) {
     CameraRecord record = makeRecord(kNoDecoder, 3, 2, true);

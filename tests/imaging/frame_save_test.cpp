@@ -147,6 +147,16 @@ TEST_F(FrameSave, BitmapCropWidthBecomesAMultipleOfFourInTheRecordToo) {
 
 class FrameSaveJpeg : public FrameSave {
   protected:
+    // The logo is looked for in the configuration folder, here the scratch folder.
+    void SetUp() override {
+        FrameSave::SetUp();
+        setenv("CORVALIS_CONFIG_DIR", directory_.path().c_str(), 1);
+    }
+    void TearDown() override {
+        unsetenv("CORVALIS_CONFIG_DIR");
+        FrameSave::TearDown();
+    }
+
     // A smooth frame, so that the JPEG's losses stay small.
     std::vector<std::uint8_t> snapSmooth(CameraRecord& record) {
         std::vector<std::uint8_t> raw(static_cast<std::size_t>(rawBytes(record)));

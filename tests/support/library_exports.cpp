@@ -52,3 +52,13 @@ void expectExactExports(const std::string& library, const std::set<std::string>&
     }
     for (const auto& name : expected) EXPECT_TRUE(found.count(name)) << "missing: " << name;
 }
+
+void expectExactExports(const std::string& library, const std::set<std::string>& specified,
+                        const std::set<std::string>& added) {
+    std::set<std::string> all = specified;
+    for (const auto& name : added) {
+        EXPECT_EQ(name.rfind("Corvalis", 0), 0u) << "added under a name not our own: " << name;
+        EXPECT_TRUE(all.insert(name).second) << "added name takes a specified one: " << name;
+    }
+    expectExactExports(library, all);
+}

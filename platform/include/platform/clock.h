@@ -20,6 +20,16 @@ CORVALIS_PLATFORM_API std::uint32_t tickCount();
 // in ticks is the frame's device time whatever the scale.
 CORVALIS_PLATFORM_API std::int64_t deviceMicros();
 
+// UTC, in microseconds since 1970-01-01, of a device time (deviceMicros()): an anchor
+// pairs a UTC reading with the device time it was taken at, and device time counts on
+// from it. With a real camera device time is real time; with a simulated one a frame's
+// time stamps then advance by its device time whatever the time scale. The anchor is
+// taken at the first use and again whenever a simulated camera opens.
+CORVALIS_PLATFORM_API std::int64_t utcMicrosAt(std::int64_t deviceMicros);
+
+// Takes the UTC anchor now.
+CORVALIS_PLATFORM_API void anchorUtc();
+
 // A device sleep (the camera's settle times), scaled by the time scale.
 CORVALIS_PLATFORM_API void sleepMs(std::uint32_t ms);
 
