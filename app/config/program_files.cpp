@@ -2,15 +2,10 @@
 
 #include <QDir>
 #include <QStandardPaths>
-#include <cstdlib>
+
+#include "common/configuration_folder.h"
 
 namespace {
-
-// The variable's value, or empty when it is unset.
-std::string environment(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr ? std::string(value) : std::string();
-}
 
 std::string withSlash(std::string path) {
     if (path.empty() || path.back() != '/') path += '/';
@@ -20,11 +15,7 @@ std::string withSlash(std::string path) {
 }  // namespace
 
 std::string configDirectory() {
-    const std::string own = environment("CORVALIS_CONFIG_DIR");
-    if (!own.empty()) return withSlash(own);
-    const std::string xdg = environment("XDG_CONFIG_HOME");
-    if (!xdg.empty() && xdg.front() == '/') return withSlash(xdg) + "corvalis/";
-    return withSlash(environment("HOME")) + ".config/corvalis/";
+    return corvalis::configurationFolder();
 }
 
 std::string programFilePath(ProgramFile file) {

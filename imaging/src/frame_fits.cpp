@@ -45,13 +45,13 @@ corvalis::BayerPattern cutPattern(const MosaicCut& cut) {
 int saveFits(const CameraRecord& record, const BufferedFrame& frame, const std::string& basePath) {
     if (record.camera_type != KD_FAMILY_OSTRA) {
         std::fprintf(stderr, "Frame not saved: FITS holds the first family's mosaic only.\n");
-        return 0;
+        return KD_NOTHING_DONE;
     }
     int mode = frame.info.mode;
     if (mode < 0 || mode >= kModeCount) {
         if (familyMode(record, &mode) != KD_DONE || mode < 0 || mode >= kModeCount) {
             std::fprintf(stderr, "Frame not saved: the camera's mode is not known.\n");
-            return 0;
+            return KD_NOTHING_DONE;
         }
     }
     const bool wide = record.data_width_16 != 0;
@@ -63,7 +63,7 @@ int saveFits(const CameraRecord& record, const BufferedFrame& frame, const std::
     if (frame.raw.size < needed) {
         std::fprintf(stderr, "Frame not saved: %zu bytes stored, a %d x %d mosaic needs %zu.\n",
                      frame.raw.size, mosaicWidth, mosaicHeight, needed);
-        return 0;
+        return KD_NOTHING_DONE;
     }
     const MosaicCut cut = mosaicCutOfCrop(record, mode);
     const int width = cut.right - cut.left;
@@ -107,8 +107,8 @@ int saveFits(const CameraRecord& record, const BufferedFrame& frame, const std::
     const void* samples = wide ? static_cast<const void*>(words.data()) : bytes.data();
     return corvalis::writeFitsMosaic(basePath + ".fits", samples, width, height, wide ? 16 : 8,
                                      info)
-               ? 1
-               : 0;
+               ? KD_DONE
+               : KD_NOTHING_DONE;
 }
 
 }  // namespace vantelo

@@ -40,7 +40,8 @@ int saveRaw(const CameraRecord& record, const BufferedFrame& frame, const std::s
         bytes = rawDataOffset(record.camera_type) + rawSampleBytes(record, frame.raw.size);
     }
     bytes = std::min(bytes, frame.raw.size);
-    return corvalis::writeWholeFile(basePath + ".raw", frame.raw.data(), bytes) ? 1 : 0;
+    return corvalis::writeWholeFile(basePath + ".raw", frame.raw.data(), bytes) ? KD_DONE
+                                                                                : KD_NOTHING_DONE;
 }
 
 bool decodeForSaving(const CameraRecord& record, const BufferedFrame& frame, bool to8,
@@ -58,7 +59,7 @@ void swapRedBlue(Sample* pixels, std::size_t pixelCount) {
 int saveTiff(const CameraRecord& record, const BufferedFrame& frame, const std::string& basePath) {
     ByteBuffer decoded;
     const bool wide = record.data_width_16 != 0;
-    if (!decodeForSaving(record, frame, false, decoded)) return 0;
+    if (!decodeForSaving(record, frame, false, decoded)) return KD_NOTHING_DONE;
     ByteBuffer crop =
         wide ? cropLevelled16(record, decoded) : cropLevelled8(record, decoded, Rows::TopFirst);
     decoded = ByteBuffer{};
@@ -111,9 +112,10 @@ int saveJpeg(ByteBuffer& bottomUpBgr, int width, int height, const std::string& 
     if (!encoded) {
         std::fprintf(stderr, "Cannot write %s: the picture could not be coded.\n",
                      jpegPath.c_str());
-        return 0;
+        return KD_NOTHING_DONE;
     }
-    return corvalis::writeWholeFile(jpegPath, coded.data(), coded.size()) ? 1 : 0;
+    return corvalis::writeWholeFile(jpegPath, coded.data(), coded.size()) ? KD_DONE
+                                                                          : KD_NOTHING_DONE;
 }
 
 // Bitmap rows of a width of a multiple of four pixels need no padding, so the crop is
@@ -132,10 +134,10 @@ int saveBitmap(CameraRecord& record, const BufferedFrame& frame, const std::stri
     if (width <= 0) {
         std::fprintf(stderr, "Frame not saved: a crop %d pixels wide is too narrow for a bitmap.\n",
                      record.crop_right - record.crop_left);
-        return 0;
+        return KD_NOTHING_DONE;
     }
     ByteBuffer decoded;
-    if (!decodeForSaving(record, frame, true, decoded)) return 0;
+    if (!decodeForSaving(record, frame, true, decoded)) return KD_NOTHING_DONE;
     record.crop_right = record.crop_left + width;
     // A bitmap stores its bottom row first.
     ByteBuffer crop = cropLevelled8(record, decoded, Rows::BottomFirst);
@@ -144,9 +146,9 @@ int saveBitmap(CameraRecord& record, const BufferedFrame& frame, const std::stri
     const std::string bitmapPath = basePath + ".bmp";
     if (!corvalis::writeBmp24(bitmapPath, crop.data(), width, height)) {
         reportUnwritten(bitmapPath, errno);
-        return 0;
+        return KD_NOTHING_DONE;
     }
-    return 1;
+    return KD_DONE;
 }
 
 }  // namespace
@@ -157,7 +159,7 @@ int saveFrame(CameraRecord& record, const BufferedFrame& frame, const std::strin
             stderr,
             "Frame not saved: the crop rectangle does not lie inside the %d x %d picture.\n",
             record.image_width, record.image_height);
-        return 0;
+        return KD_NOTHING_DONE;
     }
     switch (record.save_format) {
         case kSaveRaw:
