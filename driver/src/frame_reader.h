@@ -24,7 +24,14 @@ class FrameReader {
     static constexpr std::uint32_t kDiscardExemptMs = 2000;
     // What a read may wait beyond the frame's exposure and read-out (real time): room
     // for the transfer. A camera that stays silent longer is taken for stalled.
+    // Sanitized builds render the simulated camera's frames many times slower.
+#if defined(__SANITIZE_THREAD__)
+    static constexpr std::chrono::seconds kReadMargin{20};
+#elif defined(__SANITIZE_ADDRESS__)
+    static constexpr std::chrono::seconds kReadMargin{10};
+#else
     static constexpr std::chrono::seconds kReadMargin{5};
+#endif
 
     explicit FrameReader(SensorDevice& device);
     // False when the read buffer cannot be allocated.
