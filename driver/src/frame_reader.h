@@ -11,6 +11,16 @@
 
 namespace ostra {
 
+// Sanitized builds render the simulated camera's frames many times slower, so a read
+// gets more room there before it counts as stalled.
+#if defined(__SANITIZE_THREAD__)
+inline constexpr int kReadMarginSeconds = 20;
+#elif defined(__SANITIZE_ADDRESS__)
+inline constexpr int kReadMarginSeconds = 10;
+#else
+inline constexpr int kReadMarginSeconds = 5;
+#endif
+
 // One frame read: start a frame, read it in one bulk transfer, check it and build the
 // caller's frame (de-interlaced, cropped, binned). The read buffer is sized once for
 // the largest read-out, so a read allocates nothing.
@@ -24,14 +34,7 @@ class FrameReader {
     static constexpr std::uint32_t kDiscardExemptMs = 2000;
     // What a read may wait beyond the frame's exposure and read-out (real time): room
     // for the transfer. A camera that stays silent longer is taken for stalled.
-    // Sanitized builds render the simulated camera's frames many times slower.
-#if defined(__SANITIZE_THREAD__)
-    static constexpr std::chrono::seconds kReadMargin{20};
-#elif defined(__SANITIZE_ADDRESS__)
-    static constexpr std::chrono::seconds kReadMargin{10};
-#else
-    static constexpr std::chrono::seconds kReadMargin{5};
-#endif
+    static constexpr std::chrono::seconds kReadMargin{kReadMarginSeconds};
 
     explicit FrameReader(SensorDevice& device);
     // False when the read buffer cannot be allocated.
