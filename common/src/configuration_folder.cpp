@@ -22,7 +22,7 @@ std::string withSlash(std::string path) {
 std::string configurationFolder() {
     const std::string own = environment("CORVALIS_CONFIG_DIR");
     if (!own.empty()) return withSlash(own);
-    // The base directory specification ignores a relative XDG_CONFIG_HOME.
+    // The XDG base-directory rules ignore a relative XDG_CONFIG_HOME.
     const std::string xdg = environment("XDG_CONFIG_HOME");
     if (!xdg.empty() && xdg.front() == '/') return withSlash(xdg) + "corvalis/";
     return withSlash(environment("HOME")) + ".config/corvalis/";
